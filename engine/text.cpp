@@ -1,0 +1,755 @@
+// Text lines and numbers: files read and written a line at a time through a
+// large buffer of their own, and numbers written and read by fixed rules that
+// never consult the C locale.
+#include "text.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+namespace {
+
+// Room of a file's buffer: reads and writes go to the system in blocks of
+// this size.
+constexpr size_t kBufferSize = 256 * 1024;
+constexpr char kEndMark = 0x1A;  // Ctrl-Z ends the input wherever it stands
+
+// ---------------------------------------------------------------- paths
+
+// A path is taken when it is there, shorter than kMaxPathChars, and its
+// absolute form (the current directory before a relative path, "." and ".."
+// resolved by name) is shorter too.
+bool PathAllowed(const char *path) {
+    if (path == nullptr || path[0] == '\0') return false;
+    if (::strnlen(path, kMaxPathChars) >= kMaxPathChars) return false;
+    std::string absolute;
+    if (path[0] != '/') {
+        char cwd[PATH_MAX];
+        if (::getcwd(cwd, sizeof cwd) == nullptr) return false;
+        absolute = cwd;
+        absolute += '/';
+    }
+    absolute += path;
+    return std::filesystem::path(absolute).lexically_normal().native().size() <
+           kMaxPathChars;
+}
+
+// Takes the exclusive lock that keeps every other opener out; fails at once
+// when someone holds it.
+bool LockFile(int fd) {
+    int rc;
+    do rc = ::flock(fd, LOCK_EX | LOCK_NB);
+    while (rc != 0 && errno == EINTR);
+    return rc == 0;
+}
+
+void CloseQuietly(int fd) {
+    int saved = errno;
+    ::close(fd);
+    errno = saved;
+}
+
+// Gives file the open descriptor fd, with a fresh buffer and state.
+void Adopt(TextFile &file, int fd, bool writable) {
+    file.fd = fd;
+    file.writable = writable;
+    file.ended = false;
+    file.failed = false;
+    file.position = 0;
+    file.buffer.resize(kBufferSize);
+    file.start = 0;
+    file.end = 0;
+}
+
+// Opens path with flags, insists on a regular file (a directory, a pipe or
+// a device has no length to measure progress by), and locks it. A file is
+// emptied only once the lock is held, so a file that someone else holds is
+// never touched.
+bool OpenLocked(TextFile &file, const char *path, int flags, bool writable) {
+    Close(file);
+    file.failed = false;
+    if (!PathAllowed(path)) return false;
+    // O_NONBLOCK keeps the open of a named pipe from waiting for a writer;
+    // it has no effect on a regular file.
+    int fd;
+    do fd = ::open(path, flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) return false;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !LockFile(fd) ||
+        (writable && ::ftruncate(fd, 0) != 0)) {
+        CloseQuietly(fd);
+        return false;
+    }
+    Adopt(file, fd, writable);
+    return true;
+}
+
+// ---------------------------------------------------------------- reading
+
+// Fills the buffer with the next block of the file. False at the end of the
+// file or on a read error; either ends the input.
+bool Refill(TextFile &file) {
+    ssize_t got;
+    do got = ::read(file.fd, file.buffer.data(), file.buffer.size());
+    while (got < 0 && errno == EINTR);
+    file.start = 0;
+    file.end = got > 0 ? static_cast<size_t>(got) : 0;
+    if (got > 0) return true;
+    if (got < 0) file.failed = true;
+    file.ended = true;
+    return false;
+}
+
+// A Ctrl-Z ends the input: nothing after it is read, and the reader counts
+// as having taken the whole file.
+void EndAtMark(TextFile &file) {
+    file.ended = true;
+    file.start = file.end;
+    file.position = Length(file);
+}
+
+// Appends bytes to a line whose text has not yet met a NUL; the text of a
+// line ends at its first NUL, and the bytes after it are dropped.
+void TakeText(std::string &line, const char *bytes, size_t count, bool &cut) {
+    if (cut || count == 0) return;
+    const char *nul = static_cast<const char *>(std::memchr(bytes, '\0', count));
+    if (nul != nullptr) {
+        count = static_cast<size_t>(nul - bytes);
+        cut = true;
+    }
+    line.append(bytes, count);
+}
+
+// ---------------------------------------------------------------- writing
+
+// Hands the pending output to the system, all of it, whatever the number of
+// calls that takes.
+bool Flush(TextFile &file) {
+    const char *next = file.buffer.data();
+    size_t left = file.end;
+    while (left > 0 && !file.failed) {
+        ssize_t wrote = ::write(file.fd, next, left);
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) {
+            file.failed = true;
+            break;
+        }
+        next += wrote;
+        left -= static_cast<size_t>(wrote);
+    }
+    file.end = 0;
+    return !file.failed;
+}
+
+void Put(TextFile &file, const char *bytes, size_t count) {
+    while (count > 0 && !file.failed) {
+        if (file.end == file.buffer.size() && !Flush(file)) return;
+        size_t room = std::min(count, file.buffer.size() - file.end);
+        std::memcpy(file.buffer.data() + file.end, bytes, room);
+        file.end += room;
+        bytes += room;
+        count -= room;
+    }
+}
+
+bool CanWrite(const TextFile &file) {
+    return file.fd >= 0 && file.writable && !file.failed;
+}
+
+// Writes text with each LF as CR LF.
+void PutText(TextFile &file, std::string_view text) {
+    const char *next = text.data();
+    const char *last = next + text.size();
+    while (next < last) {
+        const char *lf =
+            static_cast<const char *>(std::memchr(next, '\n', static_cast<size_t>(last - next)));
+        if (lf == nullptr) {
+            Put(file, next, static_cast<size_t>(last - next));
+            return;
+        }
+        Put(file, next, static_cast<size_t>(lf - next));
+        Put(file, "\r\n", 2);
+        next = lf + 1;
+    }
+}
+
+}  // namespace
+
+bool OpenRead(TextFile &file, const char *path) {
+    return OpenLocked(file, path, O_RDONLY, false);
+}
+
+bool OpenCreate(TextFile &file, const char *path) {
+    return OpenLocked(file, path, O_RDWR | O_CREAT, true);
+}
+
+bool OpenTemporary(TextFile &file, std::string &path) {
+    Close(file);
+    file.failed = false;
+    const char *folder = std::getenv("TMPDIR");
+    std::string name = folder != nullptr && folder[0] != '\0' ? folder : "/tmp";
+    if (name.back() != '/') name += '/';
+    name += "TRAXOXXXXXX";
+    if (!PathAllowed(name.c_str())) return false;
+    // mkostemp creates the name exclusively with mode 0600, so it never
+    // opens a file or a symbolic link that was already there.
+    int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    if (!LockFile(fd)) {
+        ::unlink(name.c_str());
+        CloseQuietly(fd);
+        return false;
+    }
+    Adopt(file, fd, true);
+    path = name;
+    return true;
+}
+
+// The reader looks for the line end with memchr in the block it holds and
+// counts the bytes it takes, so a line costs no system call and, once
+// `line` has grown to the longest line, no allocation.
+bool ReadLine(TextFile &file, std::string &line) {
+    line.clear();
+    // A file open for writing has no reader: its buffer holds output.
+    if (file.fd < 0 || file.writable || file.ended) return false;
+    bool taken = false;  // the line has at least one byte
+    bool cut = false;    // its text met a NUL
+    char last = '\0';    // the last byte taken, to tell a CR before the LF
+    for (;;) {
+        if (file.start == file.end && !Refill(file)) {
+            // The end of the file: a last line without a line end counts.
+            if (file.failed) {
+                line.clear();
+                return false;
+            }
+            return taken;
+        }
+        const char *block = file.buffer.data() + file.start;
+        size_t available = file.end - file.start;
+        const char *lf = static_cast<const char *>(std::memchr(block, '\n', available));
+        size_t count = lf != nullptr ? static_cast<size_t>(lf - block) : available;
+        const char *mark = static_cast<const char *>(std::memchr(block, kEndMark, count));
+        if (mark != nullptr) {
+            size_t before = static_cast<size_t>(mark - block);
+            TakeText(line, block, before, cut);
+            EndAtMark(file);
+            if (file.failed) line.clear();
+            return (taken || before > 0) && !file.failed;
+        }
+        TakeText(line, block, count, cut);
+        if (count > 0) {
+            taken = true;
+            last = block[count - 1];
+        }
+        file.start += count;
+        file.position += count;
+        if (lf == nullptr) continue;  // the line goes on in the next block
+        ++file.start;
+        ++file.position;
+        // A CR just before the LF belongs to the line end; once a NUL cut
+        // the text, that CR was never part of it.
+        if (last == '\r' && !cut) line.pop_back();
+        // A Ctrl-Z right after the line end ends the input now, so that the
+        // position already reaches the length.
+        if ((file.start < file.end || Refill(file)) &&
+            file.buffer[file.start] == kEndMark)
+            EndAtMark(file);
+        return true;
+    }
+}
+
+bool WriteText(TextFile &file, std::string_view text) {
+    if (!CanWrite(file)) return false;
+    PutText(file, text);
+    return !file.failed;
+}
+
+bool WriteLine(TextFile &file, std::string_view text) {
+    if (!CanWrite(file)) return false;
+    PutText(file, text);
+    Put(file, "\r\n", 2);
+    return !file.failed;
+}
+
+uint64_t Position(const TextFile &file) { return file.position; }
+
+// A writer's length includes the output still in its buffer, which is all
+// appended at the end.
+uint64_t Length(TextFile &file) {
+    struct stat info;
+    if (file.fd < 0 || ::fstat(file.fd, &info) != 0) {
+        if (file.fd >= 0) file.failed = true;
+        return file.position;
+    }
+    uint64_t size = static_cast<uint64_t>(info.st_size);
+    return file.writable ? size + file.end : size;
+}
+
+bool Close(TextFile &file) {
+    if (file.fd < 0) return !file.failed;
+    if (file.writable) Flush(file);
+    // Linux releases the descriptor even when close reports EINTR, so it is
+    // never closed twice; any other error (a delayed write) is a failure.
+    if (::close(file.fd) != 0 && errno != EINTR) file.failed = true;
+    file.fd = -1;
+    file.writable = false;
+    file.ended = true;
+    std::vector<char>().swap(file.buffer);
+    file.start = 0;
+    file.end = 0;
+    return !file.failed;
+}
+
+// ---------------------------------------------------------------- texts
+
+void TrimLeading(std::string &text) {
+    size_t first = 0;
+    while (first < text.size() && IsWhiteSpace(text[first])) ++first;
+    text.erase(0, first);
+}
+
+void TrimTrailing(std::string &text) {
+    size_t size = text.size();
+    while (size > 0 && IsWhiteSpace(text[size - 1])) --size;
+    text.resize(size);
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
+        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- formatting
+
+namespace {
+
+// The exact roundings need products of up to 110 bits.
+__extension__ typedef unsigned __int128 uint128;
+
+constexpr uint64_t kPow10[] = {1ULL,
+                               10ULL,
+                               100ULL,
+                               1000ULL,
+                               10000ULL,
+                               100000ULL,
+                               1000000ULL,
+                               10000000ULL,
+                               100000000ULL,
+                               1000000000ULL,
+                               10000000000ULL,
+                               100000000000ULL,
+                               1000000000000ULL,
+                               10000000000000ULL,
+                               100000000000000ULL,
+                               1000000000000000ULL,
+                               10000000000000000ULL,
+                               100000000000000000ULL,
+                               1000000000000000000ULL};
+
+constexpr uint64_t Pow5(int n) {
+    uint64_t p = 1;
+    while (n-- > 0) p *= 5;
+    return p;
+}
+
+constexpr uint64_t kPow5[] = {
+    Pow5(0),  Pow5(1),  Pow5(2),  Pow5(3),  Pow5(4),  Pow5(5),  Pow5(6),
+    Pow5(7),  Pow5(8),  Pow5(9),  Pow5(10), Pow5(11), Pow5(12), Pow5(13),
+    Pow5(14), Pow5(15), Pow5(16), Pow5(17), Pow5(18), Pow5(19), Pow5(20),
+    Pow5(21), Pow5(22), Pow5(23), Pow5(24), Pow5(25)};
+
+constexpr uint64_t kDigits16 = kPow10[16];  // the smallest 17-digit number
+constexpr uint64_t kDigits17 = kPow10[17];  // the smallest 18-digit number
+
+// A magnitude below this rounds to 0.000000: its 17-digit form has a 4 or
+// less in the seventh decimal.
+constexpr double kShowsAsZero = 4e-7;
+// Below this the 17-digit rounding is done in 128-bit integers; above it
+// the six decimals never need rounding, as the 17 digits end before them.
+constexpr double kExactLimit = 0x1p40;
+
+// A magnitude rounded to 17 significant digits: digits * 10^-scale, with
+// digits from 10^16 up to 10^17 (10^17 when rounding carried over).
+struct Rounded17 {
+    uint64_t digits;
+    int scale;
+};
+
+// The 17-digit rounding, half up, for kShowsAsZero <= a < kExactLimit.
+// With a = m * 2^-k, a * 10^s = m * 5^s * 2^(s-k) is a 128-bit integer
+// shifted right, so the bits shifted out say exactly how to round.
+Rounded17 Round17Exact(double a) {
+    uint64_t bits = std::bit_cast<uint64_t>(a);
+    int biased = static_cast<int>(bits >> 52);
+    uint64_t m = (bits & ((1ULL << 52) - 1)) | (1ULL << 52);
+    int k = 1075 - biased;
+    // floor(log2(a) * log10(2)) is the decimal exponent or one less.
+    int scale = 16 - (((biased - 1023) * 78913) >> 18);
+    for (;;) {
+        uint128 x = static_cast<uint128>(m) * kPow5[scale];
+        int shift = k - scale;  // from 7 to 52 in this range
+        uint64_t whole = static_cast<uint64_t>(x >> shift);
+        if (whole >= kDigits17) {
+            --scale;
+            continue;
+        }
+        return {whole + static_cast<uint64_t>((x >> (shift - 1)) & 1U), scale};
+    }
+}
+
+// The 17-digit rounding, half up, for a >= kExactLimit. to_chars gives the
+// correctly rounded digits, but settles an exact tie (a value whose exact
+// expansion ends in a 5 at the 18th digit) to even; such a value is
+// m * 2^-k with m odd and m * 5^k of exactly 18 digits, which is rounded
+// here instead.
+Rounded17 Round17Large(double a) {
+    uint64_t bits = std::bit_cast<uint64_t>(a);
+    uint64_t m = (bits & ((1ULL << 52) - 1)) | (1ULL << 52);
+    int k = 1075 - static_cast<int>(bits >> 52);
+    int zeros = std::countr_zero(m);
+    m >>= zeros;
+    k -= zeros;
+    if (k >= 1 && k <= 25) {
+        uint128 exact = static_cast<uint128>(m) * kPow5[k];
+        if (exact >= kDigits17 && exact < static_cast<uint128>(kDigits17) * 10)
+            return {static_cast<uint64_t>(exact / 10) + 1, k - 1};
+    }
+    char text[32];
+    auto result = std::to_chars(text, text + sizeof text, a,
+                                std::chars_format::scientific, 16);
+    // text is "d.dddddddddddddddde+NNN"; the exponent is positive here.
+    uint64_t digits = static_cast<uint64_t>(text[0] - '0');
+    for (int i = 2; i < 18; ++i) digits = digits * 10 + static_cast<uint64_t>(text[i] - '0');
+    int exponent = 0;
+    std::from_chars(text + 20, result.ptr, exponent);
+    return {digits, 16 - exponent};
+}
+
+// Writes whole, ".", and six decimals.
+void AppendFixed(std::string &out, bool negative, uint64_t whole, uint64_t micro) {
+    char text[40];
+    char *next = text;
+    if (negative) *next++ = '-';
+    next = std::to_chars(next, text + sizeof text, whole).ptr;
+    *next++ = '.';
+    for (int i = 5; i >= 0; --i) {
+        next[i] = static_cast<char>('0' + micro % 10);
+        micro /= 10;
+    }
+    out.append(text, static_cast<size_t>(next + 6 - text));
+}
+
+// Writes the non-finite values in their fixed forms.
+void AppendNonFinite(std::string &out, uint64_t bits) {
+    constexpr uint64_t kFraction = (1ULL << 52) - 1;
+    constexpr uint64_t kQuietBit = 1ULL << 51;
+    constexpr uint64_t kIndeterminate = 0xFFF8000000000000ULL;
+    bool negative = (bits >> 63) != 0;
+    const char *form;
+    if ((bits & kFraction) == 0) form = "1.#INF00";
+    else if (bits == kIndeterminate) form = "1.#IND00";
+    else if ((bits & kQuietBit) != 0) form = "1.#QNAN0";
+    else form = "1.#SNAN0";
+    if (negative) out.push_back('-');
+    out.append(form);
+}
+
+}  // namespace
+
+void AppendDouble(std::string &out, double value) {
+    uint64_t bits = std::bit_cast<uint64_t>(value);
+    if ((bits & 0x7FF0000000000000ULL) == 0x7FF0000000000000ULL) {
+        AppendNonFinite(out, bits);
+        return;
+    }
+    bool negative = (bits >> 63) != 0;
+    double a = negative ? -value : value;
+    if (a == 0.0) {
+        out.append("0.000000");
+        return;
+    }
+    if (a < kShowsAsZero) {
+        AppendFixed(out, negative, 0, 0);
+        return;
+    }
+    Rounded17 r = a < kExactLimit ? Round17Exact(a) : Round17Large(a);
+    if (r.scale > 6) {
+        // Round to six decimals, half up, on the 17 digits.
+        uint64_t seven = r.digits / kPow10[r.scale - 7];
+        uint64_t micros = seven / 10 + (seven % 10 >= 5 ? 1 : 0);
+        AppendFixed(out, negative, micros / 1000000, micros % 1000000);
+    } else if (r.scale >= 0) {
+        uint64_t unit = kPow10[r.scale];
+        AppendFixed(out, negative, r.digits / unit,
+                    (r.digits % unit) * kPow10[6 - r.scale]);
+    } else {
+        // Past the 17th digit the integer part is zeros.
+        if (negative) out.push_back('-');
+        char text[24];
+        out.append(text, std::to_chars(text, text + sizeof text, r.digits).ptr);
+        out.append(static_cast<size_t>(-r.scale), '0');
+        out.append(".000000");
+    }
+}
+
+void AppendInt(std::string &out, int32_t value) {
+    char text[16];
+    out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+// A "%" that begins none of "%s", "%d" and "%lf" stands for itself. A
+// conversion without a matching argument (none left, or one of another
+// kind) is written as it stands, and the argument is passed over. out must
+// not be the pattern's own storage.
+void FormatText(std::string &out, std::string_view pattern,
+                std::initializer_list<FormatArg> args) {
+    out.clear();
+    const FormatArg *arg = args.begin();
+    size_t at = 0;
+    while (at < pattern.size()) {
+        size_t percent = pattern.find('%', at);
+        if (percent == std::string_view::npos) percent = pattern.size();
+        out.append(pattern.substr(at, percent - at));
+        at = percent;
+        if (at == pattern.size()) break;
+        std::string_view rest = pattern.substr(at);
+        FormatArg::Kind kind;
+        size_t length = 2;
+        if (rest.starts_with("%s")) kind = FormatArg::Text;
+        else if (rest.starts_with("%d")) kind = FormatArg::Int;
+        else if (rest.starts_with("%lf")) kind = FormatArg::Double, length = 3;
+        else {
+            out.push_back('%');
+            ++at;
+            continue;
+        }
+        if (arg == args.end() || arg->kind != kind) out.append(rest.substr(0, length));
+        else if (kind == FormatArg::Text) out.append(arg->text);
+        else if (kind == FormatArg::Int) AppendInt(out, arg->number);
+        else AppendDouble(out, arg->value);
+        if (arg != args.end()) ++arg;
+        at += length;
+    }
+}
+
+// ---------------------------------------------------------------- scanning
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+const char *SkipWhiteSpace(const char *next, const char *last) {
+    while (next < last && IsWhiteSpace(*next)) ++next;
+    return next;
+}
+
+const char *SkipDigits(const char *next, const char *last) {
+    while (next < last && IsDigit(*next)) ++next;
+    return next;
+}
+
+// Takes an optional "+" or "-"; true for "-".
+bool TakeSign(const char *&at, const char *last) {
+    if (at == last || (*at != '+' && *at != '-')) return false;
+    return *at++ == '-';
+}
+
+// How a conversion ended: a value taken, a byte that does not fit, or the
+// text used up before the conversion had what it needs.
+enum class Scan { Taken, Mismatch, RanOut };
+
+Scan Failed(const char *next, const char *last) {
+    return next == last ? Scan::RanOut : Scan::Mismatch;
+}
+
+// "%d": an optional sign and one or more digits. A value beyond the 32-bit
+// range is stored as INT32_MIN or INT32_MAX, whichever is nearer.
+Scan ScanInt(const char *&next, const char *last, int32_t &value) {
+    const char *at = next;
+    bool negative = TakeSign(at, last);
+    const char *digits = at;
+    at = SkipDigits(at, last);
+    if (at == digits) return Failed(at, last);
+    constexpr uint64_t kBeyond = 1ULL << 32;  // any larger magnitude saturates
+    uint64_t magnitude = 0;
+    for (const char *d = digits; d < at && magnitude < kBeyond; ++d)
+        magnitude = magnitude * 10 + static_cast<uint64_t>(*d - '0');
+    if (negative)
+        value = magnitude >= 2147483648ULL ? INT32_MIN
+                                           : -static_cast<int32_t>(magnitude);
+    else
+        value = magnitude > INT32_MAX ? INT32_MAX : static_cast<int32_t>(magnitude);
+    next = at;
+    return Scan::Taken;
+}
+
+// The decimal exponent of the text's exponent part, held within +-10^9.
+int64_t ExponentValue(const char *next, const char *last) {
+    bool negative = *next == '-';
+    if (*next == '+' || *next == '-') ++next;
+    int64_t exponent = 0;
+    for (; next < last; ++next)
+        exponent = std::min<int64_t>(exponent * 10 + (*next - '0'), 1000000000);
+    return negative ? -exponent : exponent;
+}
+
+// A number that from_chars finds out of range: a huge one is infinite, as
+// the C library reads it, and a tiny one is zero. Which of the two it is
+// shows in the place of its first non-zero digit plus its exponent.
+double OutOfRange(const char *number, const char *point, const char *mantissaEnd,
+                  const char *last) {
+    const char *lead = number;
+    while (lead < mantissaEnd && (*lead == '0' || *lead == '.')) ++lead;
+    int64_t order = lead < point ? point - lead : -(lead - point);
+    if (mantissaEnd < last) order += ExponentValue(mantissaEnd + 1, last);
+    return order > 0 ? HUGE_VAL : 0.0;
+}
+
+// "%lf": an optional sign, digits, optionally "." and digits, and, after at
+// least one digit, an optional exponent. An "e" or "e+" that no digit
+// follows is taken and adds nothing. The span without sign and dangling
+// exponent goes to from_chars, which gives the nearest double for any
+// number of digits and does not look at the locale.
+Scan ScanDouble(const char *&next, const char *last, double &value) {
+    const char *at = next;
+    bool negative = TakeSign(at, last);
+    const char *number = at;
+    at = SkipDigits(at, last);
+    const char *point = at;
+    size_t digits = static_cast<size_t>(at - number);
+    if (at < last && *at == '.') {
+        const char *fraction = ++at;
+        at = SkipDigits(at, last);
+        digits += static_cast<size_t>(at - fraction);
+    }
+    if (digits == 0) return Failed(at, last);
+    const char *mantissaEnd = at;
+    const char *spanEnd = at;
+    if (at < last && (*at == 'e' || *at == 'E')) {
+        ++at;
+        if (at < last && (*at == '+' || *at == '-')) ++at;
+        const char *exponent = at;
+        at = SkipDigits(at, last);
+        if (at > exponent) spanEnd = at;
+    }
+    double parsed = 0.0;
+    auto result = std::from_chars(number, spanEnd, parsed, std::chars_format::general);
+    if (result.ec == std::errc::result_out_of_range)
+        parsed = OutOfRange(number, point, mantissaEnd, spanEnd);
+    value = negative ? -parsed : parsed;
+    next = at;
+    return Scan::Taken;
+}
+
+}  // namespace
+
+size_t ScanNumber(std::string_view text, double &value) {
+    const char *next = text.data();
+    if (ScanDouble(next, text.data() + text.size(), value) != Scan::Taken) return 0;
+    return static_cast<size_t>(next - text.data());
+}
+
+namespace {
+
+// The conversions a scan pattern holds.
+enum class Conversion { None, Text, SkipText, Int, Double };
+
+Conversion ReadConversion(std::string_view pattern, size_t &at) {
+    std::string_view rest = pattern.substr(at);
+    struct Form {
+        std::string_view text;
+        Conversion conversion;
+    };
+    static constexpr Form kForms[] = {{"%s", Conversion::Text},
+                                      {"%*s", Conversion::SkipText},
+                                      {"%d", Conversion::Int},
+                                      {"%lf", Conversion::Double}};
+    for (const Form &form : kForms) {
+        if (rest.starts_with(form.text)) {
+            at += form.text.size();
+            return form.conversion;
+        }
+    }
+    return Conversion::None;
+}
+
+}  // namespace
+
+// A byte of the pattern that is neither white space nor part of a
+// conversion must match the same byte of the text. A conversion whose field
+// is missing or of another kind ends the scan as a mismatch does.
+int ScanText(std::string_view text, std::string_view pattern,
+             std::initializer_list<ScanField> fields) {
+    const char *next = text.data();
+    const char *last = next + text.size();
+    const ScanField *field = fields.begin();
+    int stored = 0;
+    bool converted = false;  // a conversion succeeded, "%*s" included
+    size_t at = 0;
+    Scan outcome = Scan::Taken;
+    while (at < pattern.size() && outcome == Scan::Taken) {
+        char c = pattern[at];
+        if (IsWhiteSpace(c)) {
+            next = SkipWhiteSpace(next, last);
+            ++at;
+            continue;
+        }
+        if (c != '%') {
+            if (next == last || *next != c) {
+                outcome = Failed(next, last);
+                break;
+            }
+            ++next;
+            ++at;
+            continue;
+        }
+        Conversion conversion = ReadConversion(pattern, at);
+        if (conversion == Conversion::None) break;
+        next = SkipWhiteSpace(next, last);
+        if (next == last) {
+            outcome = Scan::RanOut;
+            break;
+        }
+        if (conversion == Conversion::SkipText || conversion == Conversion::Text) {
+            const char *word = next;
+            while (next < last && !IsWhiteSpace(*next)) ++next;
+            if (conversion == Conversion::Text) {
+                if (field == fields.end() || field->kind != ScanField::Text) break;
+                field->text->assign(word, static_cast<size_t>(next - word));
+            }
+        } else if (conversion == Conversion::Int) {
+            if (field == fields.end() || field->kind != ScanField::Int) break;
+            outcome = ScanInt(next, last, *field->number);
+        } else {
+            if (field == fields.end() || field->kind != ScanField::Double) break;
+            outcome = ScanDouble(next, last, *field->value);
+        }
+        if (outcome != Scan::Taken) break;
+        converted = true;
+        if (conversion != Conversion::SkipText) {
+            ++stored;
+            ++field;
+        }
+    }
+    if (outcome == Scan::RanOut && !converted) return -1;
+    return stored;
+}
