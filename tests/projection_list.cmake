@@ -1,0 +1,1 @@
+kavro_engine_test(test_projection_list test_projection_list.cpp)
