@@ -1,0 +1,2 @@
+kavro_engine_test(test_point_conversion test_point_conversion.cpp)
+kavro_engine_test(test_conversion test_conversion.cpp)
