@@ -1,0 +1,2 @@
+kavro_program_test(test_end_to_end test_end_to_end.cpp)
+target_link_libraries(test_end_to_end PRIVATE Kavro)
