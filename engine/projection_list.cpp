@@ -50,7 +50,9 @@ bool ReadRecords(TextFile &file, ProjectionList &list) {
 
 bool LoadProjectionList(ProjectionList &list, const char *path) {
     TextFile file;
-    if (!OpenRead(file, path)) return false;
+    // Runs side by side may share one list: readers do not keep each other
+    // out, a writer that holds the file does.
+    if (!OpenReadShared(file, path)) return false;
     bool loaded;
     try {
         loaded = ReadRecords(file, list);

@@ -45,11 +45,12 @@ bool PathAllowed(const char *path) {
            kMaxPathChars;
 }
 
-// Takes the exclusive lock that keeps every other opener out; fails at once
-// when someone holds it.
-bool LockFile(int fd) {
+// Takes the lock (LOCK_EX keeps every other opener out; LOCK_SH lets other
+// readers in but no writer); fails at once when someone holds a lock that
+// conflicts.
+bool LockFile(int fd, int kind = LOCK_EX) {
     int rc;
-    do rc = ::flock(fd, LOCK_EX | LOCK_NB);
+    do rc = ::flock(fd, kind | LOCK_NB);
     while (rc != 0 && errno == EINTR);
     return rc == 0;
 }
@@ -76,7 +77,8 @@ void Adopt(TextFile &file, int fd, bool writable) {
 // a device has no length to measure progress by), and locks it. A file is
 // emptied only once the lock is held, so a file that someone else holds is
 // never touched.
-bool OpenLocked(TextFile &file, const char *path, int flags, bool writable) {
+bool OpenLocked(TextFile &file, const char *path, int flags, bool writable,
+                int lock = LOCK_EX) {
     Close(file);
     file.failed = false;
     if (!PathAllowed(path)) return false;
@@ -87,7 +89,7 @@ bool OpenLocked(TextFile &file, const char *path, int flags, bool writable) {
     while (fd < 0 && errno == EINTR);
     if (fd < 0) return false;
     struct stat info;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !LockFile(fd) ||
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !LockFile(fd, lock) ||
         (writable && ::ftruncate(fd, 0) != 0)) {
         CloseQuietly(fd);
         return false;
@@ -189,6 +191,10 @@ void PutText(TextFile &file, std::string_view text) {
 
 bool OpenRead(TextFile &file, const char *path) {
     return OpenLocked(file, path, O_RDONLY, false);
+}
+
+bool OpenReadShared(TextFile &file, const char *path) {
+    return OpenLocked(file, path, O_RDONLY, false, LOCK_SH);
 }
 
 bool OpenCreate(TextFile &file, const char *path) {
@@ -377,7 +383,6 @@ constexpr uint64_t kPow5[] = {
     Pow5(14), Pow5(15), Pow5(16), Pow5(17), Pow5(18), Pow5(19), Pow5(20),
     Pow5(21), Pow5(22), Pow5(23), Pow5(24), Pow5(25)};
 
-constexpr uint64_t kDigits16 = kPow10[16];  // the smallest 17-digit number
 constexpr uint64_t kDigits17 = kPow10[17];  // the smallest 18-digit number
 
 // A magnitude below this rounds to 0.000000: its 17-digit form has a 4 or

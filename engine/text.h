@@ -36,6 +36,11 @@ struct TextFile {
 // when the path is absent, too long, missing, unreadable or locked by
 // another opener.
 bool OpenRead(TextFile &file, const char *path);
+// Opens an existing file for reading beside other readers: it fails when a
+// writer holds the file, and keeps writers out while it is open. For files
+// that are only ever read, such as a projection list that parallel runs
+// share.
+bool OpenReadShared(TextFile &file, const char *path);
 // Creates or empties a file for reading and writing, with an exclusive
 // lock; fails as OpenRead does, or when the file cannot be created.
 bool OpenCreate(TextFile &file, const char *path);

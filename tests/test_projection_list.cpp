@@ -1,5 +1,9 @@
 // The projection list: loading the four-line records, the output lookup by
 // label, the input lookup by CoordSys line and the blank-free comparison.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -113,6 +117,26 @@ TEST(LoadProjectionList, FailsWhenTheFileCannotBeOpened) {
     EXPECT_FALSE(LoadProjectionList(list, dir.Root().c_str()));  // a folder
     EXPECT_FALSE(LoadProjectionList(list, nullptr));
     EXPECT_TRUE(list.labels.empty());
+}
+
+// Runs side by side share one list: a list that another reader has open
+// loads, one that a writer holds does not.
+TEST(LoadProjectionList, ReadersShareTheListWritersKeepItToThemselves) {
+    ScratchDir dir;
+    WriteFile(dir.Path("list.lst"), "WGS84\r\ngeo_wgs84\r\n0 1\r\nCoordSys Earth Projection 1, 104\r\n");
+    const std::string path = dir.Str("list.lst");
+    int reader = ::open(path.c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(reader, LOCK_SH), 0);
+    ProjectionList shared;
+    EXPECT_TRUE(LoadProjectionList(shared, path.c_str()));
+    EXPECT_EQ(shared.labels.size(), 1u);
+    ::close(reader);
+
+    int writer = ::open(path.c_str(), O_RDWR);
+    ASSERT_EQ(::flock(writer, LOCK_EX), 0);
+    ProjectionList held;
+    EXPECT_FALSE(LoadProjectionList(held, path.c_str()));
+    ::close(writer);
 }
 
 // A list for the lookups, in file order.
