@@ -360,11 +360,13 @@ std::map<std::string, std::string> LayerWkts(const std::string &summary) {
 // Datum names that GDAL gives a clause where PROJ names the datum of the
 // label's system otherwise, and that are the same reference frame for every
 // purpose of a drawing: SWEREF 99 is written with the plain GRS 80 datum (no
-// shift to WGS 84, as SWEREF 99 itself has), and Amersfoort with the
-// "Netherlands" datum (Bessel 1841 and Amersfoort's shift to WGS 84).
+// shift to WGS 84, as SWEREF 99 itself has), Amersfoort with the
+// "Netherlands" datum (Bessel 1841 and Amersfoort's shift to WGS 84), and
+// GDA94 under its short name.
 const std::set<std::pair<std::string, std::string>> kSameDatum = {
     {"SWEREF99", "GRS_80"},
     {"Amersfoort", "Netherlands_Bessel"},
+    {"Geocentric Datum of Australia 1994", "GDA94"},
 };
 
 // Same ellipsoid, and the same datum by PROJ's comparison or by kSameDatum.
