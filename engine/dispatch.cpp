@@ -44,6 +44,9 @@ constexpr std::array<std::string_view, 4> kClauseContinuations{
 
 const char kDefaultInputLabel[] = "geo_wgs84";
 
+// The keywords are written in capitals; "a"-"z" fold to them.
+char FoldCase(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+
 // True when the line, after its leading white space, begins with one of the
 // continuation words as a whole word: "Units 7" continues a clause, a column
 // named UnitsSold does not.
@@ -83,8 +86,12 @@ bool BeginsWithKeyword(std::string_view text, std::string_view keyword) {
 
 int32_t DispatchStatement(TransformRun &run) {
     TrimLeading(run.line);
+    // Most lines are passed over by their first letter alone: a point line
+    // begins with a digit, a style line with a letter no keyword begins with.
+    const char first = run.line.empty() ? '\0' : FoldCase(run.line[0]);
     for (const KeywordRow &row : kKeywords) {
-        if (BeginsWithKeyword(run.line, row.keyword)) return row.handler(run);
+        if (row.keyword[0] == first && BeginsWithKeyword(run.line, row.keyword))
+            return row.handler(run);
     }
     WriteOutputLine(run, run.line);
     return TR_OK;

@@ -449,6 +449,29 @@ Rounded17 Round17Large(double a) {
     return {digits, 16 - exponent};
 }
 
+// Below this a magnitude has at most eight digits before the point, so its
+// 17-digit form keeps at least nine decimals and lies within 0.5e-9 of it:
+// the first rounding moves a * 10^6 by at most 0.0005.
+constexpr double kQuickLimit = 1e8;
+// How far from a half a * 10^6 must lie for the first rounding to make no
+// difference: well beyond that 0.0005 and the error of the sum below.
+constexpr double kQuickMargin = 0.001;
+
+// The common case of the two-step rounding, for kShowsAsZero <= a <
+// kQuickLimit: a * 10^6 is split exactly into the double product and its
+// error (a fused multiply-add), and unless its fraction lies close to a
+// half, rounding it half up gives what the two steps give. False when it
+// is too close to tell; then the exact way decides.
+bool QuickMicros(double a, uint64_t &micros) {
+    const double product = a * 1e6;
+    const double error = std::fma(a, 1e6, -product);
+    const double whole = std::floor(product);
+    const double fraction = (product - whole) + error;
+    if (std::fabs(fraction - 0.5) < kQuickMargin) return false;
+    micros = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+    return true;
+}
+
 // Writes whole, ".", and six decimals.
 void AppendFixed(std::string &out, bool negative, uint64_t whole, uint64_t micro) {
     char text[40];
@@ -494,6 +517,11 @@ void AppendDouble(std::string &out, double value) {
     }
     if (a < kShowsAsZero) {
         AppendFixed(out, negative, 0, 0);
+        return;
+    }
+    uint64_t rounded = 0;
+    if (a < kQuickLimit && QuickMicros(a, rounded)) {
+        AppendFixed(out, negative, rounded / 1000000, rounded % 1000000);
         return;
     }
     Rounded17 r = a < kExactLimit ? Round17Exact(a) : Round17Large(a);
@@ -629,6 +657,28 @@ double OutOfRange(const char *number, const char *point, const char *mantissaEnd
     return order > 0 ? HUGE_VAL : 0.0;
 }
 
+// Powers of ten that a double holds exactly.
+constexpr double kExactPowers10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                     1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                     1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The common case of a number without exponent: when its digits, point
+// aside, form a whole number of at most 2^53 and at most 22 of them follow
+// the point, both that number and the power of ten are exact doubles, and
+// one division gives the nearest double, as from_chars does. False when the
+// number is not of that kind.
+bool QuickDecimal(const char *number, const char *point, const char *end, size_t digits,
+                  double &value) {
+    if (digits > 19) return false;
+    uint64_t whole = 0;
+    for (const char *d = number; d < end; ++d)
+        if (d != point) whole = whole * 10 + static_cast<uint64_t>(*d - '0');
+    const size_t decimals = end > point ? static_cast<size_t>(end - point - 1) : 0;
+    if (whole > (1ULL << 53) || decimals > 22) return false;
+    value = static_cast<double>(whole) / kExactPowers10[decimals];
+    return true;
+}
+
 // "%lf": an optional sign, digits, optionally "." and digits, and, after at
 // least one digit, an optional exponent. An "e" or "e+" that no digit
 // follows is taken and adds nothing. The span without sign and dangling
@@ -657,9 +707,11 @@ Scan ScanDouble(const char *&next, const char *last, double &value) {
         if (at > exponent) spanEnd = at;
     }
     double parsed = 0.0;
-    auto result = std::from_chars(number, spanEnd, parsed, std::chars_format::general);
-    if (result.ec == std::errc::result_out_of_range)
-        parsed = OutOfRange(number, point, mantissaEnd, spanEnd);
+    if (spanEnd != mantissaEnd || !QuickDecimal(number, point, mantissaEnd, digits, parsed)) {
+        auto result = std::from_chars(number, spanEnd, parsed, std::chars_format::general);
+        if (result.ec == std::errc::result_out_of_range)
+            parsed = OutOfRange(number, point, mantissaEnd, spanEnd);
+    }
     value = negative ? -parsed : parsed;
     next = at;
     return Scan::Taken;

@@ -11,6 +11,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -506,24 +507,29 @@ std::string ReferenceLf(double value) {
     return (std::signbit(value) ? "-" : "") + text;
 }
 
-// A million values of every kind "%lf" meets, against the reference.
+// A million values of every kind "%lf" meets, against the reference; the
+// environment variable KAVRO_LF_VALUES asks for another number of values
+// (50000000, say, for a long run by hand), in the same proportions.
 TEST(FormatText, MatchesExactReferenceOnAMillionValues) {
+    const char *wanted = std::getenv("KAVRO_LF_VALUES");
+    const size_t total = wanted != nullptr ? std::strtoull(wanted, nullptr, 10) : 1000000;
+    auto share = [total](size_t perMillion) { return total / 1000000.0 * perMillion; };
     std::mt19937_64 random(20240611);
     std::vector<double> values;
-    values.reserve(1000000);
+    values.reserve(total);
     auto signed_ = [&](double v) { return (random() & 1) ? -v : v; };
     // Random bit patterns, finite ones.
-    while (values.size() < 150000) {
+    while (values.size() < share(150000)) {
         double v = FromBits(random());
         if (std::isfinite(v)) values.push_back(v);
     }
     // Coordinates: degrees, metres, and larger.
     for (double range : {1.0, 180.0, 1000.0, 1e6, 1e7, 1e10, 1e13})
-        for (int i = 0; i < 40000; ++i)
+        for (int i = 0; i < share(40000); ++i)
             values.push_back(std::uniform_real_distribution<double>(-range, range)(random));
     // Near the halves of the sixth decimal, and a few ulps around them.
     for (double whole : {0.0, 1.0, 180.0, 1e4, 1e6, 1e9}) {
-        for (int i = 0; i < 25000; ++i) {
+        for (int i = 0; i < share(25000); ++i) {
             double w = std::floor(std::uniform_real_distribution<double>(0, whole)(random));
             double micros = std::floor(std::uniform_real_distribution<double>(0, 1e6)(random));
             double v = w + (micros + 0.5) * 1e-6;
@@ -532,8 +538,18 @@ TEST(FormatText, MatchesExactReferenceOnAMillionValues) {
             values.push_back(signed_(v));
         }
     }
+    // Within a few thousandths of a half of the sixth decimal, where the
+    // quick rounding gives way to the exact one.
+    for (double whole : {0.0, 1.0, 180.0, 1e4, 1e6, 5e7, 99999999.0}) {
+        for (int i = 0; i < share(5000); ++i) {
+            double w = std::floor(std::uniform_real_distribution<double>(0, whole)(random));
+            double micros = std::floor(std::uniform_real_distribution<double>(0, 1e6)(random));
+            double off = std::uniform_real_distribution<double>(-0.003, 0.003)(random);
+            values.push_back(signed_(w + (micros + 0.5 + off) * 1e-6));
+        }
+    }
     // Integers, and powers of two and of ten with their neighbours.
-    for (int i = 0; i < 50000; ++i)
+    for (int i = 0; i < share(50000); ++i)
         values.push_back(static_cast<double>(static_cast<int64_t>(random() >> (random() % 64))));
     for (int e = -1074; e <= 1023; ++e) {
         double p = std::ldexp(1.0, e);
@@ -547,14 +563,14 @@ TEST(FormatText, MatchesExactReferenceOnAMillionValues) {
     for (int k = 1; k <= 25; ++k) {
         double low = std::ceil(1e17 / std::pow(5.0, k)), high = std::floor(1e18 / std::pow(5.0, k));
         high = std::min(high, 0x1p53);
-        for (int i = 0; i < 2000; ++i) {
+        for (int i = 0; i < share(2000); ++i) {
             double m = std::floor(std::uniform_real_distribution<double>(low, high)(random));
             if (std::fmod(m, 2.0) == 0) m += 1;
             values.push_back(signed_(std::ldexp(m, -k)));
         }
     }
     // Huge and tiny magnitudes across the whole range.
-    while (values.size() < 1000000) {
+    while (values.size() < total) {
         double mantissa = std::uniform_real_distribution<double>(1.0, 2.0)(random);
         double v = std::ldexp(mantissa, static_cast<int>(random() % 2100) - 1075);
         if (std::isfinite(v)) values.push_back(signed_(v));
@@ -661,6 +677,37 @@ TEST(ScanText, Table) {
 }
 
 // Numbers of any length are read to the nearest double.
+// Decimals of every length a drawing holds, and the edges of the quick way
+// (a whole number of 2^53 at most, 22 decimals at most), against the C
+// library's nearest double.
+TEST(ScanText, DecimalsMatchTheNearestDouble) {
+    std::vector<std::string> texts = {
+        "9007199254740992", "9007199254740993", "9007199254740994", "900719925474099.3",
+        "9007199254740993.0", "0.9007199254740993", "1234567890123456789", "12345678901234567890",
+        "0.0000000000000000000001", "0.00000000000000000000001", "1.0000000000000000000000",
+        "0000000000000000000000000012.5", "4503599627370497.5", "0.1", "0.3", "5.", ".5"};
+    std::mt19937_64 random(20261211);
+    for (int i = 0; i < 1000000; ++i) {
+        std::string text = std::to_string(random() >> (random() % 64));
+        text.resize(1 + random() % text.size());
+        if (random() % 4 != 0) {
+            const std::string fraction = std::to_string(random());
+            text += '.';
+            text.append(fraction, 0, random() % 24);
+        }
+        texts.push_back(text);
+    }
+    size_t differences = 0;
+    for (const std::string &text : texts) {
+        double value = -1.0;
+        EXPECT_EQ(ScanNumber(text, value), text.size());
+        const double expected = std::strtod(text.c_str(), nullptr);
+        if (value != expected && ++differences <= 10)
+            ADD_FAILURE() << text << ": " << std::hexfloat << value << " instead of " << expected;
+    }
+    EXPECT_EQ(differences, 0u);
+}
+
 TEST(ScanText, NearestDoubleForLongNumbers) {
     struct Case {
         std::string text;
