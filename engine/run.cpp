@@ -145,6 +145,32 @@ std::string FindCompanion(const std::string &wanted) {
     return {};
 }
 
+// Copies every byte of in to out: in the kernel where it can, else through
+// a buffer (file systems that cannot copy between themselves).
+bool CopyBytes(int in, int out) {
+    for (;;) {
+        ssize_t copied = copy_file_range(in, nullptr, out, nullptr, size_t{1} << 30, 0);
+        if (copied > 0) continue;
+        if (copied == 0) return true;
+        if (errno == EINTR) continue;
+        if (errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL)
+            return false;
+        break;
+    }
+    static thread_local char buffer[1 << 16];
+    for (;;) {
+        ssize_t got = read(in, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return got == 0;
+        for (ssize_t done = 0; done < got;) {
+            ssize_t put = write(out, buffer + done, static_cast<size_t>(got - done));
+            if (put < 0 && errno == EINTR) continue;
+            if (put <= 0) return false;
+            done += put;
+        }
+    }
+}
+
 // Copies source over destination so that the destination is either its old
 // self or the complete copy, never anything between: the copy goes to a new
 // file in the destination's folder, reaches the disk, and is then renamed
@@ -183,21 +209,7 @@ bool ReplaceWithCopy(const std::string &source, const std::string &destinationPa
         }
         ok = fchmod(out, mode) == 0;
     }
-    static thread_local char buffer[1 << 16];
-    while (ok) {
-        ssize_t got = read(in, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) {
-            ok = got == 0;
-            break;
-        }
-        for (ssize_t done = 0; ok && done < got;) {
-            ssize_t put = write(out, buffer + done, static_cast<size_t>(got - done));
-            if (put < 0 && errno == EINTR) continue;
-            ok = put > 0;
-            if (ok) done += put;
-        }
-    }
+    ok = ok && CopyBytes(in, out);
     ok = ok && fsync(out) == 0;
     if (out >= 0 && close(out) != 0) ok = false;
     if (in >= 0) close(in);
