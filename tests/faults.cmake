@@ -1,0 +1,1 @@
+kavro_engine_test(test_faults test_faults.cpp)
