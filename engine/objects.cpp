@@ -1,6 +1,7 @@
 #include "objects.h"
 
 #include <algorithm>
+#include <cstring>
 #include <initializer_list>
 #include <string_view>
 
@@ -22,17 +23,33 @@ std::string_view NextWord(std::string_view text, size_t &pos) {
     return text.substr(start, pos - start);
 }
 
-// Replaces run.scratch with token (possibly empty) and the values as "%lf"
-// writes them, one blank before each value that follows something, and
-// writes it as a line: the "%s %lf %lf", "%lf %lf" ... forms of the objects.
-// run.scratch keeps its capacity, so point lines allocate nothing.
+// Writes token (possibly empty) and the values as "%lf" writes them, one
+// blank before each value that follows something, as a line: the "%s %lf
+// %lf", "%lf %lf" ... forms of the objects, four values at most. The line
+// is put together in a buffer of its own, or, when the token is longer
+// than kTokenRoom, in run.scratch, which keeps its capacity: point lines
+// allocate nothing.
 void WriteNumbers(TransformRun &run, std::string_view token,
                   std::initializer_list<double> values) {
-    run.scratch.assign(token);
-    for (double value : values) {
-        if (!run.scratch.empty()) run.scratch += ' ';
-        AppendDouble(run.scratch, value);
+    constexpr size_t kTokenRoom = 64;
+    char line[kTokenRoom + 4 * (kMaxDoubleChars + 1)];
+    const bool tokenFits = token.size() <= kTokenRoom;
+    char *at = line;
+    if (tokenFits && !token.empty()) {
+        std::memcpy(line, token.data(), token.size());
+        at += token.size();
     }
+    char *const numbers = at;
+    for (double value : values) {
+        if (at != line || !token.empty()) *at++ = ' ';
+        at = PutDouble(at, value);
+    }
+    if (tokenFits) {
+        WriteOutputLine(run, std::string_view(line, static_cast<size_t>(at - line)));
+        return;
+    }
+    run.scratch.assign(token);
+    run.scratch.append(numbers, static_cast<size_t>(at - numbers));
     WriteOutputLine(run, run.scratch);
 }
 
@@ -55,7 +72,7 @@ int32_t ConvertPointLines(TransformRun &run, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
         if (!ReadObjectLine(run)) return TR_UNEXPECTED_EOF;
         double x = 0.0, y = 0.0;
-        if (ScanText(run.line, "%lf %lf", {&x, &y}) != 2) return ReportSyntaxError(run);
+        if (ScanPair(run.line, x, y) != 2) return ReportSyntaxError(run);
         if (ConvertPair(run, x, y) != TR_OK) return TR_TRANSFORM_FAILED;
         WriteNumbers(run, {}, {x, y});
     }
@@ -105,10 +122,12 @@ int32_t ConvertPair(TransformRun &run, double &x, double &y) {
 // whole: Point stays Point, POINT stays POINT, and a longer word such as
 // Points or one of any length is kept as it stands.
 int32_t HandlePointObject(TransformRun &run) {
-    double x = 0.0, y = 0.0;
-    if (ScanText(run.line, "%*s %lf %lf", {&x, &y}) != 2) return ReportSyntaxError(run);
+    // "%*s %lf %lf": the word, then the pair in the rest of the line.
     size_t pos = 0;
     const std::string_view token = NextWord(run.line, pos);
+    double x = 0.0, y = 0.0;
+    if (ScanPair(std::string_view(run.line).substr(pos), x, y) != 2)
+        return ReportSyntaxError(run);
     if (ConvertPair(run, x, y) != TR_OK) return TR_TRANSFORM_FAILED;
     WriteNumbers(run, token, {x, y});
     return TR_OK;

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cerrno>
 #include <charconv>
@@ -24,6 +25,15 @@ namespace {
 // this size.
 constexpr size_t kBufferSize = 256 * 1024;
 constexpr char kEndMark = 0x1A;  // Ctrl-Z ends the input wherever it stands
+
+// Eight bytes of text as one word, the first byte the lowest; the word-wise
+// tests below rely on that order.
+static_assert(std::endian::native == std::endian::little);
+uint64_t LoadWord(const char *bytes) {
+    uint64_t word;
+    std::memcpy(&word, bytes, 8);
+    return word;
+}
 
 // ---------------------------------------------------------------- paths
 
@@ -134,6 +144,61 @@ void TakeText(std::string &line, const char *bytes, size_t count, bool &cut) {
     line.append(bytes, count);
 }
 
+// Steps over the LF that ends a line. A Ctrl-Z right after it ends the
+// input now, so that the position already reaches the length.
+void PassLineEnd(TextFile &file) {
+    ++file.start;
+    ++file.position;
+    if ((file.start < file.end || Refill(file)) && file.buffer[file.start] == kEndMark)
+        EndAtMark(file);
+}
+
+// A byte's high bit for each NUL or Ctrl-Z among the eight bytes of word,
+// the lowest such byte always among them: a borrow only marks bytes above
+// a true one.
+uint64_t NulOrMarkBytes(uint64_t word) {
+    constexpr uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr uint64_t kHighs = 0x8080808080808080ULL;
+    const uint64_t marks = word ^ (kOnes * static_cast<uint64_t>(kEndMark));
+    return (((word - kOnes) & ~word) | ((marks - kOnes) & ~marks)) & kHighs;
+}
+
+// True when the count bytes hold a NUL or a Ctrl-Z; eight bytes at a time.
+// room (at least count) bytes may be read, so a last word of fewer than
+// eight bytes is read whole and the bytes past count are masked out.
+bool HoldsNulOrMark(const char *bytes, size_t count, size_t room) {
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8)
+        if (NulOrMarkBytes(LoadWord(bytes + i)) != 0) return true;
+    if (i == count) return false;
+    if (i + 8 <= room) {
+        const uint64_t wanted = (1ULL << (8 * (count - i))) - 1;
+        return (NulOrMarkBytes(LoadWord(bytes + i)) & wanted) != 0;
+    }
+    for (; i < count; ++i)
+        if (bytes[i] == '\0' || bytes[i] == kEndMark) return true;
+    return false;
+}
+
+// The common case of ReadLine: the whole line, its LF included, stands in
+// the block, without NUL or Ctrl-Z. Takes it as ReadLine's loop would and
+// gives true; false, having taken nothing, for any other line.
+bool TakeWholeLine(TextFile &file, std::string &line) {
+    const char *block = file.buffer.data() + file.start;
+    const size_t available = file.end - file.start;
+    if (available == 0) return false;
+    const char *lf = static_cast<const char *>(std::memchr(block, '\n', available));
+    if (lf == nullptr) return false;
+    const size_t count = static_cast<size_t>(lf - block);
+    if (HoldsNulOrMark(block, count, file.buffer.size() - file.start)) return false;
+    // A CR just before the LF belongs to the line end. line is empty here.
+    line.append(block, count > 0 && block[count - 1] == '\r' ? count - 1 : count);
+    file.start += count;
+    file.position += count;
+    PassLineEnd(file);
+    return true;
+}
+
 // ---------------------------------------------------------------- writing
 
 // Hands the pending output to the system, all of it, whatever the number of
@@ -230,6 +295,7 @@ bool ReadLine(TextFile &file, std::string &line) {
     line.clear();
     // A file open for writing has no reader: its buffer holds output.
     if (file.fd < 0 || file.writable || file.ended) return false;
+    if (TakeWholeLine(file, line)) return true;
     bool taken = false;  // the line has at least one byte
     bool cut = false;    // its text met a NUL
     char last = '\0';    // the last byte taken, to tell a CR before the LF
@@ -262,16 +328,10 @@ bool ReadLine(TextFile &file, std::string &line) {
         file.start += count;
         file.position += count;
         if (lf == nullptr) continue;  // the line goes on in the next block
-        ++file.start;
-        ++file.position;
         // A CR just before the LF belongs to the line end; once a NUL cut
         // the text, that CR was never part of it.
         if (last == '\r' && !cut) line.pop_back();
-        // A Ctrl-Z right after the line end ends the input now, so that the
-        // position already reaches the length.
-        if ((file.start < file.end || Refill(file)) &&
-            file.buffer[file.start] == kEndMark)
-            EndAtMark(file);
+        PassLineEnd(file);
         return true;
     }
 }
@@ -284,6 +344,18 @@ bool WriteText(TextFile &file, std::string_view text) {
 
 bool WriteLine(TextFile &file, std::string_view text) {
     if (!CanWrite(file)) return false;
+    // A line without LF that fits in the buffer goes in with its CR LF at
+    // once: the bytes PutText and Put would give.
+    const size_t size = text.size();
+    if (size + 2 <= file.buffer.size() - file.end &&
+        (size == 0 || std::memchr(text.data(), '\n', size) == nullptr)) {
+        char *at = file.buffer.data() + file.end;
+        if (size > 0) std::memcpy(at, text.data(), size);
+        at[size] = '\r';
+        at[size + 1] = '\n';
+        file.end += size + 2;
+        return true;
+    }
     PutText(file, text);
     Put(file, "\r\n", 2);
     return !file.failed;
@@ -323,7 +395,7 @@ bool Close(TextFile &file) {
 void TrimLeading(std::string &text) {
     size_t first = 0;
     while (first < text.size() && IsWhiteSpace(text[first])) ++first;
-    text.erase(0, first);
+    if (first > 0) text.erase(0, first);
 }
 
 void TrimTrailing(std::string &text) {
@@ -334,12 +406,14 @@ void TrimTrailing(std::string &text) {
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
+    // Two bytes that differ are equal once folded only when they differ in
+    // the bit 0x20 alone and are a letter in its two cases.
     for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-        if (x != y) return false;
+        const unsigned x = static_cast<unsigned char>(a[i]);
+        const unsigned y = static_cast<unsigned char>(b[i]);
+        if (x == y) continue;
+        const unsigned lower = x | 0x20U;
+        if ((x ^ y) != 0x20U || lower < 'a' || lower > 'z') return false;
     }
     return true;
 }
@@ -465,29 +539,65 @@ constexpr double kQuickMargin = 0.001;
 bool QuickMicros(double a, uint64_t &micros) {
     const double product = a * 1e6;
     const double error = std::fma(a, 1e6, -product);
-    const double whole = std::floor(product);
+    // product lies below 10^14, so its integer part is exact as an integer
+    // and truncation is its floor.
+    const double whole = static_cast<double>(static_cast<uint64_t>(product));
     const double fraction = (product - whole) + error;
     if (std::fabs(fraction - 0.5) < kQuickMargin) return false;
     micros = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
     return true;
 }
 
-// Writes whole, ".", and six decimals.
-void AppendFixed(std::string &out, bool negative, uint64_t whole, uint64_t micro) {
-    char text[40];
-    char *next = text;
-    if (negative) *next++ = '-';
-    next = std::to_chars(next, text + sizeof text, whole).ptr;
-    *next++ = '.';
-    for (int i = 5; i >= 0; --i) {
-        next[i] = static_cast<char>('0' + micro % 10);
-        micro /= 10;
+// "00" to "99", two bytes each.
+constexpr auto kDigitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[2 * i] = static_cast<char>('0' + i / 10);
+        pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
     }
-    out.append(text, static_cast<size_t>(next + 6 - text));
+    return pairs;
+}();
+
+// Writes the two digits of n < 100 just before at.
+char *PutTwoDigits(char *at, uint32_t n) {
+    at -= 2;
+    std::memcpy(at, kDigitPairs.data() + 2 * n, 2);
+    return at;
+}
+
+// The number of decimal digits of n (at most 10^18), at least one.
+size_t DecimalLength(uint64_t n) {
+    size_t length = 1;
+    while (length < 19 && n >= kPow10[length]) ++length;
+    return length;
+}
+
+// Writes whole, ".", and six decimals (micro < 10^6) at at, from the back,
+// two digits at a time; gives the end.
+char *PutFixed(char *at, bool negative, uint64_t whole, uint64_t micro) {
+    if (negative) *at++ = '-';
+    char *const end = at + DecimalLength(whole) + 7;
+    const auto micros = static_cast<uint32_t>(micro);
+    char *next = PutTwoDigits(end, micros % 100);
+    next = PutTwoDigits(next, micros / 100 % 100);
+    next = PutTwoDigits(next, micros / 10000);
+    *--next = '.';
+    while (whole >= 100) {
+        next = PutTwoDigits(next, static_cast<uint32_t>(whole % 100));
+        whole /= 100;
+    }
+    if (whole >= 10) PutTwoDigits(next, static_cast<uint32_t>(whole));
+    else next[-1] = static_cast<char>('0' + whole);
+    return end;
+}
+
+char *PutBytes(char *at, std::string_view text) {
+    std::memcpy(at, text.data(), text.size());
+    return at + text.size();
 }
 
 // Writes the non-finite values in their fixed forms.
-void AppendNonFinite(std::string &out, uint64_t bits) {
+char *PutNonFinite(char *at, uint64_t bits) {
     constexpr uint64_t kFraction = (1ULL << 52) - 1;
     constexpr uint64_t kQuietBit = 1ULL << 51;
     constexpr uint64_t kIndeterminate = 0xFFF8000000000000ULL;
@@ -497,51 +607,44 @@ void AppendNonFinite(std::string &out, uint64_t bits) {
     else if (bits == kIndeterminate) form = "1.#IND00";
     else if ((bits & kQuietBit) != 0) form = "1.#QNAN0";
     else form = "1.#SNAN0";
-    if (negative) out.push_back('-');
-    out.append(form);
+    if (negative) *at++ = '-';
+    return PutBytes(at, form);
 }
 
 }  // namespace
 
-void AppendDouble(std::string &out, double value) {
+char *PutDouble(char *at, double value) {
     uint64_t bits = std::bit_cast<uint64_t>(value);
-    if ((bits & 0x7FF0000000000000ULL) == 0x7FF0000000000000ULL) {
-        AppendNonFinite(out, bits);
-        return;
-    }
+    if ((bits & 0x7FF0000000000000ULL) == 0x7FF0000000000000ULL) return PutNonFinite(at, bits);
     bool negative = (bits >> 63) != 0;
     double a = negative ? -value : value;
-    if (a == 0.0) {
-        out.append("0.000000");
-        return;
-    }
-    if (a < kShowsAsZero) {
-        AppendFixed(out, negative, 0, 0);
-        return;
-    }
+    if (a == 0.0) return PutBytes(at, "0.000000");
+    if (a < kShowsAsZero) return PutFixed(at, negative, 0, 0);
     uint64_t rounded = 0;
-    if (a < kQuickLimit && QuickMicros(a, rounded)) {
-        AppendFixed(out, negative, rounded / 1000000, rounded % 1000000);
-        return;
-    }
+    if (a < kQuickLimit && QuickMicros(a, rounded))
+        return PutFixed(at, negative, rounded / 1000000, rounded % 1000000);
     Rounded17 r = a < kExactLimit ? Round17Exact(a) : Round17Large(a);
     if (r.scale > 6) {
         // Round to six decimals, half up, on the 17 digits.
         uint64_t seven = r.digits / kPow10[r.scale - 7];
         uint64_t micros = seven / 10 + (seven % 10 >= 5 ? 1 : 0);
-        AppendFixed(out, negative, micros / 1000000, micros % 1000000);
-    } else if (r.scale >= 0) {
-        uint64_t unit = kPow10[r.scale];
-        AppendFixed(out, negative, r.digits / unit,
-                    (r.digits % unit) * kPow10[6 - r.scale]);
-    } else {
-        // Past the 17th digit the integer part is zeros.
-        if (negative) out.push_back('-');
-        char text[24];
-        out.append(text, std::to_chars(text, text + sizeof text, r.digits).ptr);
-        out.append(static_cast<size_t>(-r.scale), '0');
-        out.append(".000000");
+        return PutFixed(at, negative, micros / 1000000, micros % 1000000);
     }
+    if (r.scale >= 0) {
+        uint64_t unit = kPow10[r.scale];
+        return PutFixed(at, negative, r.digits / unit, (r.digits % unit) * kPow10[6 - r.scale]);
+    }
+    // Past the 17th digit the integer part is zeros.
+    if (negative) *at++ = '-';
+    at = std::to_chars(at, at + 20, r.digits).ptr;
+    const size_t zeros = static_cast<size_t>(-r.scale);
+    std::memset(at, '0', zeros);
+    return PutBytes(at + zeros, ".000000");
+}
+
+void AppendDouble(std::string &out, double value) {
+    char text[kMaxDoubleChars];
+    out.append(text, static_cast<size_t>(PutDouble(text, value) - text));
 }
 
 void AppendInt(std::string &out, int32_t value) {
@@ -666,17 +769,60 @@ constexpr double kExactPowers10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1
 // aside, form a whole number of at most 2^53 and at most 22 of them follow
 // the point, both that number and the power of ten are exact doubles, and
 // one division gives the nearest double, as from_chars does. False when the
-// number is not of that kind.
-bool QuickDecimal(const char *number, const char *point, const char *end, size_t digits,
-                  double &value) {
-    if (digits > 19) return false;
-    uint64_t whole = 0;
-    for (const char *d = number; d < end; ++d)
-        if (d != point) whole = whole * 10 + static_cast<uint64_t>(*d - '0');
-    const size_t decimals = end > point ? static_cast<size_t>(end - point - 1) : 0;
-    if (whole > (1ULL << 53) || decimals > 22) return false;
+// number is not of that kind. whole is the value of the digits when there
+// are at most 19 of them.
+bool QuickDecimal(uint64_t whole, size_t digits, size_t decimals, double &value) {
+    if (digits > 19 || whole > (1ULL << 53) || decimals > 22) return false;
     value = static_cast<double>(whole) / kExactPowers10[decimals];
     return true;
+}
+
+// The number of digits that begin the eight bytes of word (the first byte
+// the lowest): a byte is a digit when its high half is 3 and stays 3 with 6
+// added. A carry out of a byte (0xFA and up, no digit) only reaches bytes
+// above it, so the first byte that is no digit is always found.
+unsigned LeadingDigits(uint64_t word) {
+    constexpr uint64_t kHighHalves = 0xF0F0F0F0F0F0F0F0ULL;
+    constexpr uint64_t kThrees = 0x3030303030303030ULL;
+    constexpr uint64_t kSixes = 0x0606060606060606ULL;
+    const uint64_t other =
+        ((word & kHighHalves) ^ kThrees) | (((word + kSixes) & kHighHalves) ^ kThrees);
+    return other == 0 ? 8 : static_cast<unsigned>(std::countr_zero(other)) / 8;
+}
+
+// The value of the first n (1 to 8) bytes of word, all digits: they move to
+// the top, zeros before them, and pairs, fours and eights of digits are
+// joined by multiplications.
+uint64_t DigitsValue(uint64_t word, unsigned n) {
+    uint64_t d = (word - 0x3030303030303030ULL) << (8 * (8 - n));
+    d = d * 10 + (d >> 8);
+    constexpr uint64_t kMask = 0x000000FF000000FFULL;
+    constexpr uint64_t kMul1 = 100 + (1000000ULL << 32);
+    constexpr uint64_t kMul2 = 1 + (10000ULL << 32);
+    return (((d & kMask) * kMul1) + (((d >> 16) & kMask) * kMul2)) >> 32;
+}
+
+// Takes the digits from at on, eight at a time while eight bytes are left,
+// adding them to whole and counting them in digits. Past 19 digits whole
+// wraps around and is no longer used.
+[[gnu::always_inline]] inline const char *TakeDigits(const char *at, const char *last,
+                                                   uint64_t &whole, size_t &digits) {
+    while (last - at >= 8) {
+        const uint64_t word = LoadWord(at);
+        const unsigned n = LeadingDigits(word);
+        if (n == 0) return at;
+        whole = whole * kPow10[n] + DigitsValue(word, n);
+        digits += n;
+        at += n;
+        if (n < 8) return at;
+    }
+    for (; at < last; ++at) {
+        const unsigned digit = static_cast<unsigned char>(*at) - static_cast<unsigned>('0');
+        if (digit > 9) break;
+        whole = whole * 10 + digit;
+        ++digits;
+    }
+    return at;
 }
 
 // "%lf": an optional sign, digits, optionally "." and digits, and, after at
@@ -684,17 +830,22 @@ bool QuickDecimal(const char *number, const char *point, const char *end, size_t
 // follows is taken and adds nothing. The span without sign and dangling
 // exponent goes to from_chars, which gives the nearest double for any
 // number of digits and does not look at the locale.
-Scan ScanDouble(const char *&next, const char *last, double &value) {
+[[gnu::always_inline]] inline Scan ScanDouble(const char *&next, const char *last,
+                                              double &value) {
     const char *at = next;
     bool negative = TakeSign(at, last);
     const char *number = at;
-    at = SkipDigits(at, last);
+    // One pass over the digits: their count, and their value, point aside,
+    // for the quick way.
+    uint64_t whole = 0;
+    size_t digits = 0;
+    at = TakeDigits(at, last, whole, digits);
     const char *point = at;
-    size_t digits = static_cast<size_t>(at - number);
+    size_t decimals = 0;
     if (at < last && *at == '.') {
-        const char *fraction = ++at;
-        at = SkipDigits(at, last);
-        digits += static_cast<size_t>(at - fraction);
+        const size_t before = digits;
+        at = TakeDigits(at + 1, last, whole, digits);
+        decimals = digits - before;
     }
     if (digits == 0) return Failed(at, last);
     const char *mantissaEnd = at;
@@ -707,7 +858,7 @@ Scan ScanDouble(const char *&next, const char *last, double &value) {
         if (at > exponent) spanEnd = at;
     }
     double parsed = 0.0;
-    if (spanEnd != mantissaEnd || !QuickDecimal(number, point, mantissaEnd, digits, parsed)) {
+    if (spanEnd != mantissaEnd || !QuickDecimal(whole, digits, decimals, parsed)) {
         auto result = std::from_chars(number, spanEnd, parsed, std::chars_format::general);
         if (result.ec == std::errc::result_out_of_range)
             parsed = OutOfRange(number, point, mantissaEnd, spanEnd);
@@ -730,23 +881,25 @@ namespace {
 // The conversions a scan pattern holds.
 enum class Conversion { None, Text, SkipText, Int, Double };
 
+// pattern[at] is the "%" that begins a conversion; at moves past it.
 Conversion ReadConversion(std::string_view pattern, size_t &at) {
-    std::string_view rest = pattern.substr(at);
-    struct Form {
-        std::string_view text;
-        Conversion conversion;
-    };
-    static constexpr Form kForms[] = {{"%s", Conversion::Text},
-                                      {"%*s", Conversion::SkipText},
-                                      {"%d", Conversion::Int},
-                                      {"%lf", Conversion::Double}};
-    for (const Form &form : kForms) {
-        if (rest.starts_with(form.text)) {
-            at += form.text.size();
-            return form.conversion;
-        }
+    const char *form = pattern.data() + at;
+    const size_t left = pattern.size() - at;
+    Conversion conversion = Conversion::None;
+    size_t length = 2;
+    if (left >= 2 && form[1] == 's') {
+        conversion = Conversion::Text;
+    } else if (left >= 2 && form[1] == 'd') {
+        conversion = Conversion::Int;
+    } else if (left >= 3 && form[1] == '*' && form[2] == 's') {
+        conversion = Conversion::SkipText;
+        length = 3;
+    } else if (left >= 3 && form[1] == 'l' && form[2] == 'f') {
+        conversion = Conversion::Double;
+        length = 3;
     }
-    return Conversion::None;
+    if (conversion != Conversion::None) at += length;
+    return conversion;
 }
 
 }  // namespace
@@ -809,4 +962,19 @@ int ScanText(std::string_view text, std::string_view pattern,
     }
     if (outcome == Scan::RanOut && !converted) return -1;
     return stored;
+}
+
+// The steps ScanText takes for "%lf %lf": white space and a number, white
+// space, then white space and a number; the first number that is not
+// there ends the scan, with -1 when the text ran out before the first.
+int ScanPair(std::string_view text, double &x, double &y) {
+    const char *next = text.data();
+    const char *last = next + text.size();
+    next = SkipWhiteSpace(next, last);
+    if (next == last) return -1;
+    const Scan first = ScanDouble(next, last, x);
+    if (first != Scan::Taken) return first == Scan::RanOut ? -1 : 0;
+    next = SkipWhiteSpace(next, last);
+    if (next == last) return 1;
+    return ScanDouble(next, last, y) == Scan::Taken ? 2 : 1;
 }

@@ -96,6 +96,12 @@ void FormatText(std::string &out, std::string_view pattern,
 // (17 significant digits, then six decimals, both half up), 0.000000 for
 // either zero, the full integer part, 1.#INF00 and its kin for non-finite.
 void AppendDouble(std::string &out, double value);
+// The most bytes one value takes in "%lf" form: a sign, 309 digits, the
+// point and six decimals.
+constexpr size_t kMaxDoubleChars = 317;
+// Writes value as AppendDouble does at at, which has room for
+// kMaxDoubleChars bytes; gives the end of what it wrote.
+char *PutDouble(char *at, double value);
 // Appends value in decimal, with "-" when negative.
 void AppendInt(std::string &out, int32_t value);
 
@@ -120,3 +126,6 @@ size_t ScanNumber(std::string_view text, double &value);
 // any conversion succeeded.
 int ScanText(std::string_view text, std::string_view pattern,
              std::initializer_list<ScanField> fields);
+// ScanText(text, "%lf %lf", {&x, &y}) without reading a pattern: the same
+// result and the same values stored. The form of every point line.
+int ScanPair(std::string_view text, double &x, double &y);

@@ -130,6 +130,68 @@ TEST(ReadLine, LinesAcrossBlocks) {
     }
 }
 
+// The lines a file gives by the byte rules, taken one byte at a time: text
+// up to LF, a CR just before it dropped, the text cut at a NUL, and a
+// Ctrl-Z ending the input with the position at the length.
+std::vector<LineRead> LinesByTheRules(const std::string &bytes) {
+    std::vector<LineRead> lines;
+    const size_t mark = bytes.find('\x1A');
+    const size_t stop = mark == std::string::npos ? bytes.size() : mark;
+    for (size_t begin = 0; begin < stop;) {
+        const size_t lf = bytes.find('\n', begin);
+        const bool ended = lf < stop;
+        const size_t finish = ended ? lf : stop;
+        std::string text = bytes.substr(begin, finish - begin);
+        const size_t nul = text.find('\0');
+        if (nul != std::string::npos) text.resize(nul);
+        else if (ended && !text.empty() && text.back() == '\r') text.pop_back();
+        const bool markNext = ended && lf + 1 == mark;
+        lines.push_back({text, ended && !markNext ? lf + 1 : bytes.size()});
+        begin = finish + 1;
+    }
+    return lines;
+}
+
+// The reader tests whole words of a line for NUL and Ctrl-Z; random files
+// of short lines with those bytes, CRs and LFs anywhere, and large ones
+// whose lines cross the blocks, give what the byte rules give.
+TEST(ReadLine, RandomFilesFollowTheByteRules) {
+    std::mt19937_64 random(20261212);
+    auto randomBytes = [&](size_t size, unsigned specials) {
+        std::string bytes(size, 'a');
+        for (char &c : bytes) {
+            const unsigned pick = static_cast<unsigned>(random() % 1000);
+            if (pick < specials) c = "\r\n\n\n\0\x1A\t "[pick % 8];
+            else c = static_cast<char>('0' + pick % 40);
+        }
+        return bytes;
+    };
+    std::vector<std::string> files;
+    for (int i = 0; i < 2000; ++i) files.push_back(randomBytes(random() % 200, 150));
+    for (int i = 0; i < 4; ++i) {
+        std::string big = randomBytes(600000, 60);
+        // NUL and Ctrl-Z are rare here, so that most lines run to their LF.
+        for (char &c : big)
+            if ((c == '\0' || c == '\x1A') && random() % 50 != 0) c = 'z';
+        files.push_back(big);
+    }
+    ScratchDir dir;
+    size_t differences = 0;
+    for (const std::string &bytes : files) {
+        WriteFile(dir.Path("in.mif"), bytes);
+        uint64_t length = 0;
+        const std::vector<LineRead> got = ReadAll(dir.Str("in.mif"), length);
+        const std::vector<LineRead> expected = LinesByTheRules(bytes);
+        bool same = got.size() == expected.size();
+        for (size_t i = 0; same && i < got.size(); ++i)
+            same = got[i].text == expected[i].text && got[i].position == expected[i].position;
+        if (!same && ++differences <= 5)
+            ADD_FAILURE() << "a file of " << bytes.size() << " bytes gave " << got.size()
+                          << " lines instead of " << expected.size();
+    }
+    EXPECT_EQ(differences, 0u);
+}
+
 // Position and Length leave the reader where it was, and Length is measured
 // anew at every call.
 TEST(ReadLine, LengthIsMeasuredAnewAndMovesNothing) {
@@ -193,6 +255,29 @@ TEST(WriteText, RoundTripAndLargeOutput) {
     std::string expected;
     for (int i = 0; i < 40000; ++i) expected += "Line " + std::to_string(i) + "\r\n";
     expected += "A\rB\r\nC\r\r\nlast\r\n";
+    EXPECT_TRUE(ReadFile(dir.Path("out.mif")) == expected);
+}
+
+// WriteLine gives the bytes of WriteText(text + "\n") for lines of every
+// length, with and without LFs, filling the buffer to its last byte and
+// past it.
+TEST(WriteText, LinesOfEveryLengthAsWriteTextGivesThem) {
+    std::mt19937_64 random(20261213);
+    ScratchDir dir;
+    TextFile file;
+    ASSERT_TRUE(OpenCreate(file, dir.Str("out.mif").c_str()));
+    std::string expected;
+    for (int i = 0; i < 20000; ++i) {
+        const size_t size = random() % 400 == 0 ? random() % 300000 : random() % 40;
+        std::string line(size, 'x');
+        if (size > 0 && random() % 4 == 0) line[random() % size] = '\n';
+        ASSERT_TRUE(WriteLine(file, line));
+        const size_t lf = line.find('\n');
+        if (lf != std::string::npos) line.replace(lf, 1, "\r\n");
+        expected += line;
+        expected += "\r\n";
+    }
+    EXPECT_TRUE(Close(file));
     EXPECT_TRUE(ReadFile(dir.Path("out.mif")) == expected);
 }
 
@@ -368,6 +453,13 @@ TEST(Texts, EqualNoCase) {
         {"@", "`", false},          {"[", "{", false},
     };
     for (const Case &c : cases) EXPECT_EQ(EqualNoCase(c.a, c.b), c.equal) << c.a << " / " << c.b;
+    // Every pair of bytes against folding "A"-"Z" and comparing.
+    auto fold = [](int c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+    for (int x = 0; x < 256; ++x)
+        for (int y = 0; y < 256; ++y) {
+            const char a[] = {'k', static_cast<char>(x)}, b[] = {'K', static_cast<char>(y)};
+            ASSERT_EQ(EqualNoCase({a, 2}, {b, 2}), fold(x) == fold(y)) << x << " / " << y;
+        }
 }
 
 // ---------------------------------------------------------------- formatting
@@ -704,6 +796,42 @@ TEST(ScanText, DecimalsMatchTheNearestDouble) {
         const double expected = std::strtod(text.c_str(), nullptr);
         if (value != expected && ++differences <= 10)
             ADD_FAILURE() << text << ": " << std::hexfloat << value << " instead of " << expected;
+    }
+    EXPECT_EQ(differences, 0u);
+}
+
+// ScanPair against ScanText with "%lf %lf", and a Point line's word
+// followed by ScanPair against "%*s %lf %lf", on random texts of digit
+// runs of every length, points, signs, exponents, blanks and other bytes:
+// the same result and the same values, bit for bit, fields left alone
+// included.
+TEST(ScanText, PairMatchesThePattern) {
+    const std::string pieces[] = {"0", "7", "42", "531413", "6079032", "12345678",
+                                  "123456789", "9007199254740993", "12345678901234567890123",
+                                  ".", ".5", "-", "+", "e", "E3", "e-2", " ", " ", "  ", "\t",
+                                  "\r", "x", ",", "Point", "1e400", "0x1"};
+    std::mt19937_64 random(20261214);
+    const uint64_t unset = 0x7FF4000000000001ULL;  // a NaN no scan can store
+    auto bits = [](double d) { return std::bit_cast<uint64_t>(d); };
+    size_t differences = 0;
+    for (int i = 0; i < 400000; ++i) {
+        std::string text;
+        for (int n = static_cast<int>(random() % 9); n > 0; --n)
+            text += pieces[random() % std::size(pieces)];
+        double x1 = std::bit_cast<double>(unset), y1 = x1, x2 = x1, y2 = x1;
+        const int pattern = ScanText(text, "%lf %lf", {&x1, &y1});
+        const int pair = ScanPair(text, x2, y2);
+        bool same = pattern == pair && bits(x1) == bits(x2) && bits(y1) == bits(y2);
+
+        size_t word = 0;
+        while (word < text.size() && IsWhiteSpace(text[word])) ++word;
+        while (word < text.size() && !IsWhiteSpace(text[word])) ++word;
+        x1 = y1 = x2 = y2 = std::bit_cast<double>(unset);
+        const bool point = ScanText(text, "%*s %lf %lf", {&x1, &y1}) == 2;
+        const bool wordAndPair = ScanPair(std::string_view(text).substr(word), x2, y2) == 2;
+        same = same && point == wordAndPair &&
+               (!point || (bits(x1) == bits(x2) && bits(y1) == bits(y2)));
+        if (!same && ++differences <= 10) ADD_FAILURE() << '"' << text << '"';
     }
     EXPECT_EQ(differences, 0u);
 }
