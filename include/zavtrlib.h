@@ -43,7 +43,9 @@ extern "C" {
                                      area of use of the input or the output
                                      system: a tolerance warning */
 #define ZAVTR_FAILED       (-10)  /* not converted: the input or the result is
-                                     not finite, or PROJ could not convert */
+                                     not finite, a longitude / latitude lies
+                                     beyond a pole or a full turn, or PROJ
+                                     could not convert */
 #define ZAVTR_BAD_HANDLE   (-20)  /* a handle the library never gave, 0
                                      included, or one made invalid by
                                      ZAVTR_TerminateLibrary */

@@ -65,6 +65,7 @@ struct Projection {
     int32_t epsgCode;
     double radiansPerUnit;  // 1 for projected systems
     Bounds bounds;          // library-side coordinates
+    bool geographic;
 };
 
 // One (input, output) pair. Library-side values become the input system's
@@ -80,6 +81,8 @@ struct Pair {
     double outFactor;
     Bounds inBounds;   // library-side coordinates
     Bounds outBounds;
+    bool inGeographic;
+    bool outGeographic;
 };
 
 struct Library {
@@ -126,7 +129,8 @@ bool CreateProjection(int32_t epsgCode, Projection &projection) {
         return false;
     }
     projection = {crs, epsgCode, radiansPerUnit,
-                  AreaBounds(context, gLibrary.lonLat, crs, IsGeographic(type), radiansPerUnit)};
+                  AreaBounds(context, gLibrary.lonLat, crs, IsGeographic(type), radiansPerUnit),
+                  IsGeographic(type)};
     return true;
 }
 
@@ -149,6 +153,19 @@ void CreatePair(uint32_t inHandle, uint32_t outHandle, Pair &pair) {
     }
     pair.inBounds = in.bounds;
     pair.outBounds = out.bounds;
+    pair.inGeographic = in.geographic;
+    pair.outGeographic = out.geographic;
+}
+
+// Longitude and latitude (radians) that no place on the Earth has: a
+// latitude beyond a pole, or a longitude beyond a full turn either way.
+// Such a pair is no point, so it is not converted at all: a tolerance
+// warning would let rlx=1 write it out as if it were one (metres taken for
+// degrees, say).
+bool OffTheEarth(double longitude, double latitude) {
+    constexpr double kQuarterTurn = 1.5707963267948966 * (1.0 + 1e-12);
+    constexpr double kFullTurn = 6.283185307179586 * (1.0 + 1e-12);
+    return std::fabs(latitude) > kQuarterTurn || std::fabs(longitude) > kFullTurn;
 }
 
 // Finds or creates the pair of two handles and makes it the last one used.
@@ -177,6 +194,7 @@ int32_t SelectPair(uint32_t inHandle, uint32_t outHandle, Pair *&pair) noexcept 
 
 int32_t ConvertPoint(const Pair &pair, double x, double y, double *xOut, double *yOut) {
     if (!(std::isfinite(x) && std::isfinite(y))) return ZAVTR_FAILED;
+    if (pair.inGeographic && OffTheEarth(x, y)) return ZAVTR_FAILED;
     const bool inputInside = InsideBounds(pair.inBounds, x, y);
     double u = x, v = y;
     if (!pair.identity) {
@@ -190,6 +208,7 @@ int32_t ConvertPoint(const Pair &pair, double x, double y, double *xOut, double 
             proj_errno_reset(pair.operation);
             return ZAVTR_FAILED;
         }
+        if (pair.outGeographic && OffTheEarth(u, v)) return ZAVTR_FAILED;
     }
     const bool inside = inputInside && InsideBounds(pair.outBounds, u, v);
     *xOut = u;

@@ -235,6 +235,13 @@ TEST_F(PorvexTest, ResultCodes) {
         {"y is infinite", "geo_wgs84", "utm32_wgs84", 0.15, inf, ZAVTR_FAILED},
         {"not a number into the identity", "utm32_wgs84", "utm32_wgs84", 500000.0, nan,
          ZAVTR_FAILED},
+        {"metres taken for degrees are no point, not even into the identity", "geo_wgs84",
+         "geo_wgs84", 407131.721 * kRadiansPerDegree, 155322.441 * kRadiansPerDegree,
+         ZAVTR_FAILED},
+        {"a longitude beyond a full turn is no point", "geo_wgs84", "geo_etrs89",
+         400.0 * kRadiansPerDegree, 10.0 * kRadiansPerDegree, ZAVTR_FAILED},
+        {"a pole itself is a point", "geo_wgs84", "geo_wgs84", 0.0, 90.0 * kRadiansPerDegree,
+         ZAVTR_OK},
         {"Pseudo Mercator beyond the pole", "geo_wgs84", "webmrc", 0.0, 1.6, ZAVTR_FAILED},
         {"latitude beyond the pole", "geo_wgs84", "utm32_wgs84", 0.15, 2.0, ZAVTR_FAILED},
     };
