@@ -4,6 +4,8 @@
 # installed KavroC (the usage text with exit code 1, and one conversion with
 # the installed projection list), and removes the package again. Run as
 # root, on a machine where the kavro package is not installed.
+# CPack's Debian generator needs the file utility.
+KAVRO_EXTRA_PACKAGES="${KAVRO_EXTRA_PACKAGES:-} file"
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 if [ "$(id -u)" -ne 0 ]; then
