@@ -24,32 +24,43 @@ std::string_view NextWord(std::string_view text, size_t &pos) {
 }
 
 // Writes token (possibly empty) and the values as "%lf" writes them, one
-// blank before each value that follows something, as a line: the "%s %lf
-// %lf", "%lf %lf" ... forms of the objects, four values at most. The line
-// is put together in a buffer of its own, or, when the token is longer
-// than kTokenRoom, in run.scratch, which keeps its capacity: point lines
-// allocate nothing.
+// blank before each value that follows something, at at; gives the end.
+char *PutNumbers(char *at, std::string_view token, std::initializer_list<double> values) {
+    if (!token.empty()) {
+        std::memcpy(at, token.data(), token.size());
+        at += token.size();
+    }
+    bool first = token.empty();
+    for (double value : values) {
+        if (!first) *at++ = ' ';
+        first = false;
+        at = PutDouble(at, value);
+    }
+    return at;
+}
+
+// Writes token and the values as a line: the "%s %lf %lf", "%lf %lf" ...
+// forms of the objects, four values at most. A line whose token is at most
+// kTokenRoom long is put together right in the output buffer, a longer one
+// in run.scratch, which keeps its capacity: point lines allocate nothing.
 void WriteNumbers(TransformRun &run, std::string_view token,
                   std::initializer_list<double> values) {
     constexpr size_t kTokenRoom = 64;
-    char line[kTokenRoom + 4 * (kMaxDoubleChars + 1)];
-    const bool tokenFits = token.size() <= kTokenRoom;
-    char *at = line;
-    if (tokenFits && !token.empty()) {
-        std::memcpy(line, token.data(), token.size());
-        at += token.size();
-    }
-    char *const numbers = at;
-    for (double value : values) {
-        if (at != line || !token.empty()) *at++ = ' ';
-        at = PutDouble(at, value);
-    }
-    if (tokenFits) {
-        WriteOutputLine(run, std::string_view(line, static_cast<size_t>(at - line)));
+    constexpr size_t kLineRoom = kTokenRoom + 4 * (kMaxDoubleChars + 1) + 2;
+    if (token.size() <= kTokenRoom) {
+        if (char *at = ReserveOutput(run.outputFile, kLineRoom)) {
+            at = PutNumbers(at, token, values);
+            *at++ = '\r';
+            *at++ = '\n';
+            CommitOutput(run.outputFile, at);
+        }
+        // A file that cannot be written has failed; the run checks that.
         return;
     }
+    char numbers[4 * (kMaxDoubleChars + 1)];
     run.scratch.assign(token);
-    run.scratch.append(numbers, static_cast<size_t>(at - numbers));
+    run.scratch += ' ';
+    run.scratch.append(numbers, static_cast<size_t>(PutNumbers(numbers, {}, values) - numbers));
     WriteOutputLine(run, run.scratch);
 }
 
@@ -69,11 +80,19 @@ bool ReadObjectLine(TransformRun &run) { return ReadLine(run.inputFile, run.line
 // Reads, converts and writes count point lines ("%lf %lf" in and out), one
 // line in memory at a time. A count of 0 or below reads nothing.
 int32_t ConvertPointLines(TransformRun &run, int32_t count) {
+    // The line is scanned where the reader holds it; only a line that ends
+    // the object in error is taken into run.line.
+    std::string_view text;
     for (int32_t i = 0; i < count; ++i) {
-        if (!ReadObjectLine(run)) return TR_UNEXPECTED_EOF;
+        if (!ReadLineView(run.inputFile, run.line, text)) return TR_UNEXPECTED_EOF;
         double x = 0.0, y = 0.0;
-        if (ScanPair(run.line, x, y) != 2) return ReportSyntaxError(run);
-        if (ConvertPair(run, x, y) != TR_OK) return TR_TRANSFORM_FAILED;
+        int32_t code = TR_OK;
+        if (ScanPair(text, x, y) != 2) code = TR_SYNTAX_ERROR;
+        else if (ConvertPair(run, x, y) != TR_OK) code = TR_TRANSFORM_FAILED;
+        if (code != TR_OK) {
+            if (text.data() != run.line.data()) run.line.assign(text);
+            return code == TR_SYNTAX_ERROR ? ReportSyntaxError(run) : code;
+        }
         WriteNumbers(run, {}, {x, y});
     }
     return TR_OK;

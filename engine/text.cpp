@@ -7,6 +7,9 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -146,57 +149,64 @@ void TakeText(std::string &line, const char *bytes, size_t count, bool &cut) {
 
 // Steps over the LF that ends a line. A Ctrl-Z right after it ends the
 // input now, so that the position already reaches the length.
-void PassLineEnd(TextFile &file) {
+[[gnu::always_inline]] inline void PassLineEnd(TextFile &file) {
     ++file.start;
     ++file.position;
     if ((file.start < file.end || Refill(file)) && file.buffer[file.start] == kEndMark)
         EndAtMark(file);
 }
 
-// A byte's high bit for each NUL or Ctrl-Z among the eight bytes of word,
-// the lowest such byte always among them: a borrow only marks bytes above
-// a true one.
-uint64_t NulOrMarkBytes(uint64_t word) {
-    constexpr uint64_t kOnes = 0x0101010101010101ULL;
-    constexpr uint64_t kHighs = 0x8080808080808080ULL;
-    const uint64_t marks = word ^ (kOnes * static_cast<uint64_t>(kEndMark));
-    return (((word - kOnes) & ~word) | ((marks - kOnes) & ~marks)) & kHighs;
-}
-
-// True when the count bytes hold a NUL or a Ctrl-Z; eight bytes at a time.
-// room (at least count) bytes may be read, so a last word of fewer than
-// eight bytes is read whole and the bytes past count are masked out.
-bool HoldsNulOrMark(const char *bytes, size_t count, size_t room) {
+// The length of the line that begins the block when the whole line, its LF
+// included, stands in the block without NUL or Ctrl-Z; SIZE_MAX for any
+// other line. One pass, sixteen bytes at a time where the processor has the
+// instructions, then a byte at a time; room (at least available) bytes may
+// be read.
+[[gnu::always_inline]] inline size_t WholeLineLength(const char *block, size_t available,
+                                                      size_t room) {
     size_t i = 0;
-    for (; i + 8 <= count; i += 8)
-        if (NulOrMarkBytes(LoadWord(bytes + i)) != 0) return true;
-    if (i == count) return false;
-    if (i + 8 <= room) {
-        const uint64_t wanted = (1ULL << (8 * (count - i))) - 1;
-        return (NulOrMarkBytes(LoadWord(bytes + i)) & wanted) != 0;
+#if defined(__SSE2__)
+    const __m128i lfs = _mm_set1_epi8('\n');
+    const __m128i nuls = _mm_setzero_si128();
+    const __m128i marks = _mm_set1_epi8(kEndMark);
+    for (; i + 16 <= room && i < available; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block + i));
+        const __m128i stops =
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, lfs),
+                         _mm_or_si128(_mm_cmpeq_epi8(bytes, nuls), _mm_cmpeq_epi8(bytes, marks)));
+        const auto found = static_cast<unsigned>(_mm_movemask_epi8(stops));
+        if (found == 0) continue;
+        const size_t at = i + static_cast<size_t>(std::countr_zero(found));
+        return at < available && block[at] == '\n' ? at : SIZE_MAX;
     }
-    for (; i < count; ++i)
-        if (bytes[i] == '\0' || bytes[i] == kEndMark) return true;
-    return false;
+#endif
+    for (; i < available; ++i) {
+        if (block[i] == '\n') return i;
+        if (block[i] == '\0' || block[i] == kEndMark) return SIZE_MAX;
+    }
+    return SIZE_MAX;
 }
 
 // The common case of ReadLine: the whole line, its LF included, stands in
-// the block, without NUL or Ctrl-Z. Takes it as ReadLine's loop would and
-// gives true; false, having taken nothing, for any other line.
-bool TakeWholeLine(TextFile &file, std::string &line) {
+// the block, without NUL or Ctrl-Z. Gives the number of bytes before its
+// LF, or SIZE_MAX for any other line.
+[[gnu::always_inline]] inline size_t WholeLineAhead(const TextFile &file) {
+    return WholeLineLength(file.buffer.data() + file.start, file.end - file.start,
+                           file.buffer.size() - file.start);
+}
+
+// The text of the whole line ahead of count bytes: a CR just before the LF
+// belongs to the line end.
+std::string_view WholeLineText(const TextFile &file, size_t count) {
     const char *block = file.buffer.data() + file.start;
-    const size_t available = file.end - file.start;
-    if (available == 0) return false;
-    const char *lf = static_cast<const char *>(std::memchr(block, '\n', available));
-    if (lf == nullptr) return false;
-    const size_t count = static_cast<size_t>(lf - block);
-    if (HoldsNulOrMark(block, count, file.buffer.size() - file.start)) return false;
-    // A CR just before the LF belongs to the line end. line is empty here.
-    line.append(block, count > 0 && block[count - 1] == '\r' ? count - 1 : count);
+    return {block, count > 0 && block[count - 1] == '\r' ? count - 1 : count};
+}
+
+// Steps over the whole line ahead, count bytes and its LF, as ReadLine's
+// loop would.
+[[gnu::always_inline]] inline void PassWholeLine(TextFile &file, size_t count) {
     file.start += count;
     file.position += count;
     PassLineEnd(file);
-    return true;
 }
 
 // ---------------------------------------------------------------- writing
@@ -295,7 +305,11 @@ bool ReadLine(TextFile &file, std::string &line) {
     line.clear();
     // A file open for writing has no reader: its buffer holds output.
     if (file.fd < 0 || file.writable || file.ended) return false;
-    if (TakeWholeLine(file, line)) return true;
+    if (const size_t count = WholeLineAhead(file); count != SIZE_MAX) {
+        line.append(WholeLineText(file, count));
+        PassWholeLine(file, count);
+        return true;
+    }
     bool taken = false;  // the line has at least one byte
     bool cut = false;    // its text met a NUL
     char last = '\0';    // the last byte taken, to tell a CR before the LF
@@ -336,6 +350,22 @@ bool ReadLine(TextFile &file, std::string &line) {
     }
 }
 
+bool ReadLineView(TextFile &file, std::string &line, std::string_view &text) {
+    if (file.fd >= 0 && !file.writable && !file.ended) {
+        // Stepping over an LF that ends the block would read the next block
+        // over the text.
+        const size_t count = WholeLineAhead(file);
+        if (count != SIZE_MAX && count + 1 < file.end - file.start) {
+            text = WholeLineText(file, count);
+            PassWholeLine(file, count);
+            return true;
+        }
+    }
+    const bool read = ReadLine(file, line);
+    text = line;
+    return read;
+}
+
 bool WriteText(TextFile &file, std::string_view text) {
     if (!CanWrite(file)) return false;
     PutText(file, text);
@@ -359,6 +389,12 @@ bool WriteLine(TextFile &file, std::string_view text) {
     PutText(file, text);
     Put(file, "\r\n", 2);
     return !file.failed;
+}
+
+char *ReserveOutputAfterFlush(TextFile &file, size_t count) {
+    if (!CanWrite(file) || count > file.buffer.size()) return nullptr;
+    if (count > file.buffer.size() - file.end && !Flush(file)) return nullptr;
+    return file.buffer.data() + file.end;
 }
 
 uint64_t Position(const TextFile &file) { return file.position; }
@@ -572,23 +608,45 @@ size_t DecimalLength(uint64_t n) {
     return length;
 }
 
-// Writes whole, ".", and six decimals (micro < 10^6) at at, from the back,
-// two digits at a time; gives the end.
-char *PutFixed(char *at, bool negative, uint64_t whole, uint64_t micro) {
-    if (negative) *at++ = '-';
-    char *const end = at + DecimalLength(whole) + 7;
-    const auto micros = static_cast<uint32_t>(micro);
-    char *next = PutTwoDigits(end, micros % 100);
-    next = PutTwoDigits(next, micros / 100 % 100);
-    next = PutTwoDigits(next, micros / 10000);
-    *--next = '.';
-    while (whole >= 100) {
-        next = PutTwoDigits(next, static_cast<uint32_t>(whole % 100));
-        whole /= 100;
+// "000" to "999", three bytes each.
+constexpr auto kDigitTriples = [] {
+    std::array<char, 3000> triples{};
+    for (int i = 0; i < 1000; ++i) {
+        triples[3 * i] = static_cast<char>('0' + i / 100);
+        triples[3 * i + 1] = static_cast<char>('0' + i / 10 % 10);
+        triples[3 * i + 2] = static_cast<char>('0' + i % 10);
     }
-    if (whole >= 10) PutTwoDigits(next, static_cast<uint32_t>(whole));
-    else next[-1] = static_cast<char>('0' + whole);
-    return end;
+    return triples;
+}();
+
+// Writes whole, ".", and six decimals (micro < 10^6) at at; gives the end.
+// The whole part goes from the back, two digits at a time, the decimals
+// three at a time.
+[[gnu::always_inline]] inline char *PutFixed(char *at, bool negative, uint64_t whole,
+                                             uint64_t micro) {
+    *at = '-';
+    at += negative ? 1 : 0;
+    if (whole < 10) {
+        *at++ = static_cast<char>('0' + whole);
+    } else if (whole < 100) {
+        std::memcpy(at, kDigitPairs.data() + 2 * whole, 2);
+        at += 2;
+    } else {
+        at += DecimalLength(whole);
+        char *next = at;
+        while (whole >= 100) {
+            next = PutTwoDigits(next, static_cast<uint32_t>(whole % 100));
+            whole /= 100;
+        }
+        if (whole >= 10) PutTwoDigits(next, static_cast<uint32_t>(whole));
+        else next[-1] = static_cast<char>('0' + whole);
+    }
+    *at = '.';
+    const auto micros = static_cast<uint32_t>(micro);
+    const uint32_t high = micros / 1000;
+    std::memcpy(at + 1, kDigitTriples.data() + 3 * high, 3);
+    std::memcpy(at + 4, kDigitTriples.data() + 3 * (micros - high * 1000), 3);
+    return at + 7;
 }
 
 char *PutBytes(char *at, std::string_view text) {
@@ -613,16 +671,16 @@ char *PutNonFinite(char *at, uint64_t bits) {
 
 }  // namespace
 
-char *PutDouble(char *at, double value) {
+namespace {
+
+// PutDouble for every value its quick way does not take.
+[[gnu::noinline]] char *PutAnyDouble(char *at, double value) {
     uint64_t bits = std::bit_cast<uint64_t>(value);
     if ((bits & 0x7FF0000000000000ULL) == 0x7FF0000000000000ULL) return PutNonFinite(at, bits);
     bool negative = (bits >> 63) != 0;
     double a = negative ? -value : value;
     if (a == 0.0) return PutBytes(at, "0.000000");
     if (a < kShowsAsZero) return PutFixed(at, negative, 0, 0);
-    uint64_t rounded = 0;
-    if (a < kQuickLimit && QuickMicros(a, rounded))
-        return PutFixed(at, negative, rounded / 1000000, rounded % 1000000);
     Rounded17 r = a < kExactLimit ? Round17Exact(a) : Round17Large(a);
     if (r.scale > 6) {
         // Round to six decimals, half up, on the 17 digits.
@@ -640,6 +698,18 @@ char *PutDouble(char *at, double value) {
     const size_t zeros = static_cast<size_t>(-r.scale);
     std::memset(at, '0', zeros);
     return PutBytes(at + zeros, ".000000");
+}
+
+}  // namespace
+
+// The quick way: a magnitude from kShowsAsZero up to kQuickLimit whose
+// micros QuickMicros can tell (NaN fails the comparisons).
+char *PutDouble(char *at, double value) {
+    const double a = std::fabs(value);
+    uint64_t rounded = 0;
+    if (a >= kShowsAsZero && a < kQuickLimit && QuickMicros(a, rounded))
+        return PutFixed(at, std::signbit(value), rounded / 1000000, rounded % 1000000);
+    return PutAnyDouble(at, value);
 }
 
 void AppendDouble(std::string &out, double value) {
@@ -964,17 +1034,82 @@ int ScanText(std::string_view text, std::string_view pattern,
     return stored;
 }
 
+namespace {
+
+// The bytes from at on, at most eight, as one word; the bytes past last
+// read as zeros, which are no digits. first is the start of the text: when
+// it holds eight bytes or more, a short tail is read as the text's last
+// eight bytes, moved down.
+uint64_t LoadUpTo8(const char *at, const char *first, const char *last) {
+    const size_t left = static_cast<size_t>(last - at);
+    if (left >= 8) return LoadWord(at);
+    if (left == 0) return 0;
+    if (last - first >= 8) return LoadWord(last - 8) >> (8 * (8 - left));
+    uint64_t word = 0;
+    std::memcpy(&word, at, left);
+    return word;
+}
+
+// The common form of a point line's number, read in two words: an optional
+// "-", one to seven digits, optionally "." and up to seven digits, and no
+// exponent. Its digits then form a whole number below 10^14 and at most
+// seven decimals follow the point, so QuickDecimal's one division gives
+// what ScanDouble gives. Gives the end of the number, or nullptr, having
+// taken nothing, for a number of any other form. next < last.
+[[gnu::always_inline]] inline const char *QuickNumber(const char *next, const char *first,
+                                                      const char *last, double &value) {
+    const char *at = next;
+    const bool negative = *at == '-';
+    at += negative ? 1 : 0;
+    uint64_t word = LoadUpTo8(at, first, last);
+    const unsigned digits = LeadingDigits(word);
+    if (digits == 0 || digits == 8) return nullptr;
+    uint64_t whole = DigitsValue(word, digits);
+    at += digits;
+    unsigned decimals = 0;
+    if (at < last && *at == '.') {
+        ++at;
+        word = LoadUpTo8(at, first, last);
+        decimals = LeadingDigits(word);
+        if (decimals == 8) return nullptr;
+        if (decimals > 0) whole = whole * kPow10[decimals] + DigitsValue(word, decimals);
+        at += decimals;
+    }
+    if (at < last && (*at == 'e' || *at == 'E')) return nullptr;
+    const double parsed = static_cast<double>(whole) / kExactPowers10[decimals];
+    value = negative ? -parsed : parsed;
+    return at;
+}
+
+// ScanDouble kept out of line, so that the quick way around it stays lean.
+[[gnu::noinline]] Scan ScanAnyDouble(const char *&next, const char *last, double &value) {
+    return ScanDouble(next, last, value);
+}
+
+// One number of a pair: the quick form when it stands there, else the
+// whole of "%lf".
+[[gnu::always_inline]] inline Scan ScanPairNumber(const char *&next, const char *first,
+                                                  const char *last, double &value) {
+    if (const char *end = QuickNumber(next, first, last, value)) {
+        next = end;
+        return Scan::Taken;
+    }
+    return ScanAnyDouble(next, last, value);
+}
+
+}  // namespace
+
 // The steps ScanText takes for "%lf %lf": white space and a number, white
 // space, then white space and a number; the first number that is not
 // there ends the scan, with -1 when the text ran out before the first.
 int ScanPair(std::string_view text, double &x, double &y) {
-    const char *next = text.data();
-    const char *last = next + text.size();
-    next = SkipWhiteSpace(next, last);
+    const char *first = text.data();
+    const char *last = first + text.size();
+    const char *next = SkipWhiteSpace(first, last);
     if (next == last) return -1;
-    const Scan first = ScanDouble(next, last, x);
-    if (first != Scan::Taken) return first == Scan::RanOut ? -1 : 0;
+    const Scan scanned = ScanPairNumber(next, first, last, x);
+    if (scanned != Scan::Taken) return scanned == Scan::RanOut ? -1 : 0;
     next = SkipWhiteSpace(next, last);
     if (next == last) return 1;
-    return ScanDouble(next, last, y) == Scan::Taken ? 2 : 1;
+    return ScanPairNumber(next, first, last, y) == Scan::Taken ? 2 : 1;
 }

@@ -53,10 +53,30 @@ bool OpenTemporary(TextFile &file, std::string &path);
 // The next line without its line end; false when no line is left (then
 // `line` is empty), and for every later call.
 bool ReadLine(TextFile &file, std::string &line);
+// ReadLine, giving the line as text: a view of the reader's own buffer
+// where the whole line stands in it, valid until the next read from file,
+// else of line, which then holds the line as ReadLine gives it.
+bool ReadLineView(TextFile &file, std::string &line, std::string_view &text);
 // Writes the bytes of text, each LF as CR LF. False once the file failed.
 bool WriteText(TextFile &file, std::string_view text);
 // Writes text followed by a line end: the same bytes as WriteText(text + "\n").
 bool WriteLine(TextFile &file, std::string_view text);
+// ReserveOutput's way when the buffer lacks the room or the file cannot be
+// written.
+char *ReserveOutputAfterFlush(TextFile &file, size_t count);
+// A place for count bytes of output right in the writer's buffer, which is
+// handed to the system first when it has less room; nullptr when the file
+// cannot be written or count exceeds the buffer. The bytes written there
+// become output with CommitOutput; no LF is translated.
+inline char *ReserveOutput(TextFile &file, size_t count) {
+    if (file.fd >= 0 && file.writable && !file.failed && count <= file.buffer.size() - file.end)
+        return file.buffer.data() + file.end;
+    return ReserveOutputAfterFlush(file, count);
+}
+// Takes the bytes from the place ReserveOutput gave up to end as output.
+inline void CommitOutput(TextFile &file, const char *end) {
+    file.end = static_cast<size_t>(end - file.buffer.data());
+}
 // Bytes the reader has taken; the length once a Ctrl-Z ended the input.
 uint64_t Position(const TextFile &file);
 // The size of the file on disk, measured now. Does not move the reader.

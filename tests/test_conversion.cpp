@@ -186,6 +186,13 @@ TEST(Conversion, PointAndTwoPairObjects) {
                    "Roundrect 1001.000000 2002.000000 1003.000000 2004.000000\n"
                    "Ellipse 1001.000000 2002.000000 1003.000000 2004.000000\n",
          .messages = {kPlanMessage}},
+        {.name = "first words of 64 and 65 bytes",
+         .input = kPlan + "Point" + std::string(59, 'x') + " 1 2\nPoint" + std::string(60, 'y') +
+                  " 3 4\n",
+         .output = kOutCoordSys + "\nPoint" + std::string(59, 'x') +
+                   " 1001.000000 2002.000000\nPoint" + std::string(60, 'y') +
+                   " 1003.000000 2004.000000\n",
+         .messages = {kPlanMessage}},
         {.name = "a longer first word is kept whole",
          .input = kPlan + "Pointed 1 2\n" + "Line" + std::string(200, 'x') + " 1 2 3 4\n",
          .output = kOutCoordSys + "\nPointed 1001.000000 2002.000000\nLine" + std::string(200, 'x') +
@@ -285,6 +292,17 @@ TEST(Conversion, SectionObjects) {
          .input = kPlan + "Pline 2\n1 2\n 3\n",
          .messages = {kPlanMessage, kSyntax, " 3"},
          .code = TR_SYNTAX_ERROR},
+        {.name = "a point line in error amid the lines, reported as read",
+         .input = kPlan + "Pline 3\n1 2\n-x 3\n5 6\nPoint 1 2\n",
+         .messages = {kPlanMessage, kSyntax, "-x 3"},
+         .code = TR_SYNTAX_ERROR},
+        {.name = "point lines in every number form, signs and CR LF line ends",
+         .input = kPlan + "Pline 5\r\n-1.5 +2\r\n531413.24 -6079032.73\r\n"
+                          "12345678.5 1e1\r\n.5\t0.0000001\r\n-0 7.\r\n",
+         .output = kOutCoordSys + "\nPline 5\n998.500000 2002.000000\n"
+                                  "532413.240000 -6077032.730000\n12346678.500000 2010.000000\n"
+                                  "1000.500000 2000.000000\n1000.000000 2007.000000\n",
+         .messages = {kPlanMessage}},
         {.name = "end of input among the point lines",
          .input = kPlan + "Pline 3\n1 2\n3 4\n",
          .messages = {kPlanMessage},

@@ -36,12 +36,22 @@ struct LineRead {
     uint64_t position;
 };
 
-std::vector<LineRead> ReadAll(const std::string &path, uint64_t &length) {
+// How ReadAll reads: ReadLine, ReadLineView, or the two in turn.
+enum class Reading { Lines, Views, Both };
+
+std::vector<LineRead> ReadAll(const std::string &path, uint64_t &length,
+                              Reading reading = Reading::Lines) {
     TextFile file;
     std::vector<LineRead> lines;
     EXPECT_TRUE(OpenRead(file, path.c_str()));
     std::string line = "left over";
-    while (ReadLine(file, line)) lines.push_back({line, Position(file)});
+    for (size_t i = 0;; ++i) {
+        std::string_view text;
+        const bool view = reading == Reading::Views || (reading == Reading::Both && i % 2 == 1);
+        const bool read = view ? ReadLineView(file, line, text) : ReadLine(file, line);
+        if (!read) break;
+        lines.push_back({view ? std::string(text) : line, Position(file)});
+    }
     EXPECT_EQ(line, "");
     EXPECT_FALSE(ReadLine(file, line)) << "a false answer stays false";
     length = Length(file);
@@ -114,19 +124,24 @@ TEST(ReadLine, LinesAcrossBlocks) {
     };
     ScratchDir dir;
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        std::string first(c.firstLength, 'x');
-        for (size_t i = 0; i < first.size(); i += 997) first[i] = static_cast<char>('a' + i % 26);
-        WriteFile(dir.Path("in.mif"), first + c.end);
-        uint64_t length = 0;
-        std::vector<LineRead> got = ReadAll(dir.Str("in.mif"), length);
-        ASSERT_EQ(got.size(), c.lines);
-        std::string expected = c.end.starts_with("\r\r") ? first + "\r" : first;
-        EXPECT_TRUE(got[0].text == expected) << "first line of " << got[0].text.size() << " bytes";
-        if (c.lines == 2) {
-            EXPECT_EQ(got[1].text, c.secondText);
+        for (Reading reading : {Reading::Lines, Reading::Views, Reading::Both}) {
+            SCOPED_TRACE(c.name);
+            SCOPED_TRACE(static_cast<int>(reading));
+            std::string first(c.firstLength, 'x');
+            for (size_t i = 0; i < first.size(); i += 997)
+                first[i] = static_cast<char>('a' + i % 26);
+            WriteFile(dir.Path("in.mif"), first + c.end);
+            uint64_t length = 0;
+            std::vector<LineRead> got = ReadAll(dir.Str("in.mif"), length, reading);
+            ASSERT_EQ(got.size(), c.lines);
+            std::string expected = c.end.starts_with("\r\r") ? first + "\r" : first;
+            EXPECT_TRUE(got[0].text == expected)
+                << "first line of " << got[0].text.size() << " bytes";
+            if (c.lines == 2) {
+                EXPECT_EQ(got[1].text, c.secondText);
+            }
+            EXPECT_EQ(got.back().position, length);
         }
-        EXPECT_EQ(got.back().position, length);
     }
 }
 
@@ -152,16 +167,18 @@ std::vector<LineRead> LinesByTheRules(const std::string &bytes) {
     return lines;
 }
 
-// The reader tests whole words of a line for NUL and Ctrl-Z; random files
-// of short lines with those bytes, CRs and LFs anywhere, and large ones
-// whose lines cross the blocks, give what the byte rules give.
+// The reader tests whole words of a line for LF, NUL and Ctrl-Z, looking
+// closer at every byte below 0x20; random files of short lines with those
+// bytes, CRs, tabs, other control and high bytes and LFs anywhere, and
+// large ones whose lines cross the blocks, give what the byte rules give,
+// read as lines, as views, and as the two in turn.
 TEST(ReadLine, RandomFilesFollowTheByteRules) {
     std::mt19937_64 random(20261212);
     auto randomBytes = [&](size_t size, unsigned specials) {
         std::string bytes(size, 'a');
         for (char &c : bytes) {
             const unsigned pick = static_cast<unsigned>(random() % 1000);
-            if (pick < specials) c = "\r\n\n\n\0\x1A\t "[pick % 8];
+            if (pick < specials) c = "\r\n\n\n\0\x1A\t \x1F\xE6\x0B\x09"[pick % 12];
             else c = static_cast<char>('0' + pick % 40);
         }
         return bytes;
@@ -177,10 +194,12 @@ TEST(ReadLine, RandomFilesFollowTheByteRules) {
     }
     ScratchDir dir;
     size_t differences = 0;
-    for (const std::string &bytes : files) {
+    for (size_t f = 0; f < files.size(); ++f) {
+        const std::string &bytes = files[f];
         WriteFile(dir.Path("in.mif"), bytes);
         uint64_t length = 0;
-        const std::vector<LineRead> got = ReadAll(dir.Str("in.mif"), length);
+        const Reading reading = static_cast<Reading>(f % 3);
+        const std::vector<LineRead> got = ReadAll(dir.Str("in.mif"), length, reading);
         const std::vector<LineRead> expected = LinesByTheRules(bytes);
         bool same = got.size() == expected.size();
         for (size_t i = 0; same && i < got.size(); ++i)
@@ -281,6 +300,38 @@ TEST(WriteText, LinesOfEveryLengthAsWriteTextGivesThem) {
     EXPECT_TRUE(ReadFile(dir.Path("out.mif")) == expected);
 }
 
+// Output put together in place with ReserveOutput and CommitOutput lands
+// among WriteLine's lines in order, byte for byte, whether the buffer has
+// the room or is handed to the system first; a place larger than the
+// buffer, or a file that cannot be written, gives none.
+TEST(WriteText, ReservedOutputInOrder) {
+    std::mt19937_64 random(20261215);
+    ScratchDir dir;
+    TextFile file;
+    EXPECT_EQ(ReserveOutput(file, 10), nullptr) << "a file that is not open";
+    ASSERT_TRUE(OpenCreate(file, dir.Str("out.mif").c_str()));
+    std::string expected;
+    for (int i = 0; i < 200000; ++i) {
+        const std::string text = std::to_string(random()) + " " + std::to_string(i);
+        if (random() % 2 == 0) {
+            ASSERT_TRUE(WriteLine(file, text));
+        } else {
+            char *at = ReserveOutput(file, 1300);
+            ASSERT_NE(at, nullptr);
+            std::memcpy(at, text.data(), text.size());
+            std::memcpy(at + text.size(), "\r\n", 2);
+            CommitOutput(file, at + text.size() + 2);
+        }
+        expected += text + "\r\n";
+    }
+    EXPECT_EQ(ReserveOutput(file, 1 << 30), nullptr);
+    EXPECT_TRUE(Close(file));
+    EXPECT_TRUE(ReadFile(dir.Path("out.mif")) == expected);
+    ASSERT_TRUE(OpenRead(file, dir.Str("out.mif").c_str()));
+    EXPECT_EQ(ReserveOutput(file, 10), nullptr) << "a reader";
+    EXPECT_TRUE(Close(file));
+}
+
 // A write that the system refuses (here: past the file size limit) makes the
 // file failed for good: later writes do nothing and Close reports it.
 TEST(WriteText, FailureIsStickyAndReportedByClose) {
@@ -307,6 +358,7 @@ TEST(WriteText, FailureIsStickyAndReportedByClose) {
     EXPECT_FALSE(wrote);
     EXPECT_TRUE(file.failed);
     EXPECT_FALSE(WriteLine(file, "after"));
+    EXPECT_EQ(ReserveOutput(file, 10), nullptr);
     EXPECT_FALSE(closed);
 }
 
@@ -804,12 +856,15 @@ TEST(ScanText, DecimalsMatchTheNearestDouble) {
 // followed by ScanPair against "%*s %lf %lf", on random texts of digit
 // runs of every length, points, signs, exponents, blanks and other bytes:
 // the same result and the same values, bit for bit, fields left alone
-// included.
+// included. ScanPair reads point lines' numbers a word at a time, up to the
+// end of its text: each text stands in a longer buffer whose next bytes are
+// digits, which must not be taken.
 TEST(ScanText, PairMatchesThePattern) {
     const std::string pieces[] = {"0", "7", "42", "531413", "6079032", "12345678",
                                   "123456789", "9007199254740993", "12345678901234567890123",
                                   ".", ".5", "-", "+", "e", "E3", "e-2", " ", " ", "  ", "\t",
-                                  "\r", "x", ",", "Point", "1e400", "0x1"};
+                                  "\r", "x", ",", "Point", "1e400", "0x1", "531413.24",
+                                  "-6079032.73", "1234567.1234567", "0.00000001", "-0.5"};
     std::mt19937_64 random(20261214);
     const uint64_t unset = 0x7FF4000000000001ULL;  // a NaN no scan can store
     auto bits = [](double d) { return std::bit_cast<uint64_t>(d); };
@@ -818,9 +873,11 @@ TEST(ScanText, PairMatchesThePattern) {
         std::string text;
         for (int n = static_cast<int>(random() % 9); n > 0; --n)
             text += pieces[random() % std::size(pieces)];
+        const std::string buffer = text + "98765432109876543210";
+        const std::string_view held(buffer.data(), text.size());
         double x1 = std::bit_cast<double>(unset), y1 = x1, x2 = x1, y2 = x1;
         const int pattern = ScanText(text, "%lf %lf", {&x1, &y1});
-        const int pair = ScanPair(text, x2, y2);
+        const int pair = ScanPair(held, x2, y2);
         bool same = pattern == pair && bits(x1) == bits(x2) && bits(y1) == bits(y2);
 
         size_t word = 0;
@@ -828,7 +885,7 @@ TEST(ScanText, PairMatchesThePattern) {
         while (word < text.size() && !IsWhiteSpace(text[word])) ++word;
         x1 = y1 = x2 = y2 = std::bit_cast<double>(unset);
         const bool point = ScanText(text, "%*s %lf %lf", {&x1, &y1}) == 2;
-        const bool wordAndPair = ScanPair(std::string_view(text).substr(word), x2, y2) == 2;
+        const bool wordAndPair = ScanPair(held.substr(word), x2, y2) == 2;
         same = same && point == wordAndPair &&
                (!point || (bits(x1) == bits(x2) && bits(y1) == bits(y2)));
         if (!same && ++differences <= 10) ADD_FAILURE() << '"' << text << '"';
