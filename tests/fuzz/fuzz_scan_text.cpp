@@ -1,7 +1,8 @@
 // ScanText with every pattern the engine uses, over arbitrary text. The
 // first byte picks the pattern; the rest is the text. Beyond not crashing,
 // the result lies between -1 and the number of fields, and a lone "%lf" or
-// "%d" agrees with the C library reading the same span.
+// "%d" agrees with the C library reading the same span, and the point-line
+// fast path ScanPair agrees with "%lf %lf".
 #include <cerrno>
 #include <cinttypes>
 #include <climits>
@@ -118,6 +119,16 @@ void CheckLoneInt(std::string_view text, int result, int32_t value) {
     if (expected != value) fuzz_support::Fail("%d differs from the saturated strtoll", span.substr(0, 200));
 }
 
+// The point-line fast path stores and counts exactly what "%lf %lf" does.
+void CheckPair(std::string_view text, int result, const Fields &general) {
+    double x = -1, y = -1;
+    int paired = ScanPair(text, x, y);
+    if (paired != result) fuzz_support::Fail("ScanPair's result differs from \"%lf %lf\"", std::string(text.substr(0, 200)));
+    if ((result >= 1 && std::memcmp(&x, &general.d[0], sizeof x) != 0) ||
+        (result >= 2 && std::memcmp(&y, &general.d[1], sizeof y) != 0))
+        fuzz_support::Fail("ScanPair's values differ from \"%lf %lf\"", std::string(text.substr(0, 200)));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -130,6 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (result < -1 || result > pattern.fields)
         fuzz_support::Fail("result out of range", pattern.text);
     if (which == 0) CheckLoneDouble(text, result, fields.d[0]);
+    if (which == 2) CheckPair(text, result, fields);
     if (which == 1) CheckLoneInt(text, result, fields.i[0]);
     return 0;
 }
