@@ -51,13 +51,10 @@ char FoldCase(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) 
 // continuation words as a whole word: "Units 7" continues a clause, a column
 // named UnitsSold does not.
 bool IsClauseContinuation(std::string_view line) {
-    size_t start = 0;
-    while (start < line.size() && IsWhiteSpace(line[start])) ++start;
-    const std::string_view rest = line.substr(start);
-    for (std::string_view word : kClauseContinuations) {
-        if (!BeginsWithKeyword(rest, word)) continue;
-        if (rest.size() == word.size() || IsWhiteSpace(rest[word.size()])) return true;
-    }
+    size_t pos = 0;
+    const std::string_view first = NextWord(line, pos);
+    for (std::string_view word : kClauseContinuations)
+        if (EqualNoCase(first, word)) return true;
     return false;
 }
 

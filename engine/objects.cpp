@@ -10,19 +10,6 @@
 
 namespace {
 
-void SkipWhiteSpace(std::string_view text, size_t &pos) {
-    while (pos < text.size() && IsWhiteSpace(text[pos])) ++pos;
-}
-
-// Skips white space from pos, then gives the word that follows (the bytes up
-// to the next white space) and moves pos past it; empty at the end.
-std::string_view NextWord(std::string_view text, size_t &pos) {
-    SkipWhiteSpace(text, pos);
-    const size_t start = pos;
-    while (pos < text.size() && !IsWhiteSpace(text[pos])) ++pos;
-    return text.substr(start, pos - start);
-}
-
 // Writes token (possibly empty) and the values as "%lf" writes them, one
 // blank before each value that follows something, at at; gives the end.
 char *PutNumbers(char *at, std::string_view token, std::initializer_list<double> values) {
@@ -153,11 +140,14 @@ int32_t HandlePointObject(TransformRun &run) {
 }
 
 int32_t HandleTwoPairObject(TransformRun &run) {
-    double x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0;
-    if (ScanText(run.line, "%*s %lf %lf %lf %lf", {&x1, &y1, &x2, &y2}) != 4)
-        return ReportSyntaxError(run);
+    // "%*s %lf %lf %lf %lf": the word, then the four numbers in the rest.
     size_t pos = 0;
-    return ConvertAndWriteTwoPairs(run, NextWord(run.line, pos), x1, y1, x2, y2);
+    const std::string_view token = NextWord(run.line, pos);
+    double x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0;
+    if (ScanText(std::string_view(run.line).substr(pos), "%lf %lf %lf %lf",
+                 {&x1, &y1, &x2, &y2}) != 4)
+        return ReportSyntaxError(run);
+    return ConvertAndWriteTwoPairs(run, token, x1, y1, x2, y2);
 }
 
 int32_t HandleSectionObject(TransformRun &run) {

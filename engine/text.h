@@ -89,6 +89,19 @@ bool Close(TextFile &file);
 inline bool IsWhiteSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
+// Moves pos past the white space that stands there.
+inline void SkipWhiteSpace(std::string_view text, size_t &pos) {
+    while (pos < text.size() && IsWhiteSpace(text[pos])) ++pos;
+}
+// Skips white space from pos, then gives the word that follows (the bytes up
+// to the next white space, as "%*s" takes it) and moves pos past it; empty at
+// the end of the text.
+inline std::string_view NextWord(std::string_view text, size_t &pos) {
+    SkipWhiteSpace(text, pos);
+    const size_t start = pos;
+    while (pos < text.size() && !IsWhiteSpace(text[pos])) ++pos;
+    return text.substr(start, pos - start);
+}
 void TrimLeading(std::string &text);
 void TrimTrailing(std::string &text);
 // Same length, and equal once "A"-"Z" are taken as "a"-"z".
