@@ -29,8 +29,18 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 
-def run(command, stdout_path=None):
-    """Runs command once; gives (wall seconds, peak resident KiB, CPU seconds)."""
+def run(command, stdout_path=None, outputs=()):
+    """Runs command once; gives (wall seconds, peak resident KiB, CPU seconds).
+
+    The files in outputs (and stdout_path) are removed before the clock
+    starts, so that every program writes its output afresh: none of them
+    pays for freeing the blocks of the previous run's output, and none is
+    spared it by a truncation done outside its time."""
+    for path in outputs + ((stdout_path,) if stdout_path else ()):
+        try:
+            os.remove(path)
+        except FileNotFoundError:
+            pass
     out = open(stdout_path, "wb") if stdout_path else subprocess.DEVNULL
     try:
         start = time.perf_counter()
@@ -102,7 +112,7 @@ def main():
 
     def kavro_command(stem):
         return ([kavro, "if=" + stem + ".mif", "of=" + stem + "-out.mif", "op=geo_wgs84",
-                 "pl=" + projection_list],)
+                 "pl=" + projection_list], None, (stem + "-out.mif", stem + "-out.mid"))
 
     def floor_command(stem):
         return ([floor, stem + ".pairs"], stem + "-floor.txt")
@@ -110,8 +120,8 @@ def main():
     def ogr_command(stem):
         # The MapInfo driver will not overwrite: the old output goes first.
         target = stem + "-ogr"
-        return (["sh", "-c", 'rm -f "$1.mif" "$1.mid"; exec "$2" -f "MapInfo File" '
-                 '-t_srs EPSG:4326 "$1.mif" "$3"', "sh", target, ogr2ogr, stem + ".mif"],)
+        return ([ogr2ogr, "-f", "MapInfo File", "-t_srs", "EPSG:4326", target + ".mif",
+                 stem + ".mif"], None, (target + ".mif", target + ".mid"))
 
     rows = []
     for kind in ("mixed", "points"):
