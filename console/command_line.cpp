@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "kavro.h"
+#include "text.h"
 
 namespace {
 
@@ -27,10 +28,6 @@ constexpr OptionSpec kOptions[] = {
     {"rlx", nullptr, &ConsoleOptions::relax, 0},
     {"vb", nullptr, &ConsoleOptions::verbose, 0},
 };
-
-bool IsWhiteSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
 

@@ -275,10 +275,7 @@ KAVRO_API int32_t KavroformEx(const char *inPath, const char *outPath, const cha
 
     if (ZAVTR_InitLibrary2() != 0) return TR_LIBRARY_LOAD_FAILED;
     if (inPath == nullptr || !OpenRead(run.inputFile, inPath)) return TR_INPUT_OPEN_FAILED;
-    if (!OpenTemporary(run.outputFile, run.tempPath)) {
-        Close(run.inputFile);
-        return TR_TEMP_OPEN_FAILED;
-    }
+    if (!OpenTemporary(run.outputFile, run.tempPath)) return EndEarly(run, TR_TEMP_OPEN_FAILED);
     int32_t code = ConvertLines(run, outLabel, listPath, flags);
     if (code != TR_OK) return EndEarly(run, code);
     return Finish(run, inPath, outPath);

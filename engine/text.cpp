@@ -241,10 +241,6 @@ void Put(TextFile &file, const char *bytes, size_t count) {
     }
 }
 
-bool CanWrite(const TextFile &file) {
-    return file.fd >= 0 && file.writable && !file.failed;
-}
-
 // Writes text with each LF as CR LF.
 void PutText(TextFile &file, std::string_view text) {
     const char *next = text.data();
@@ -373,19 +369,19 @@ bool WriteText(TextFile &file, std::string_view text) {
 }
 
 bool WriteLine(TextFile &file, std::string_view text) {
-    if (!CanWrite(file)) return false;
-    // A line without LF that fits in the buffer goes in with its CR LF at
-    // once: the bytes PutText and Put would give.
+    // A line without LF goes in with its CR LF at once: the bytes PutText
+    // and Put would give.
     const size_t size = text.size();
-    if (size + 2 <= file.buffer.size() - file.end &&
-        (size == 0 || std::memchr(text.data(), '\n', size) == nullptr)) {
-        char *at = file.buffer.data() + file.end;
-        if (size > 0) std::memcpy(at, text.data(), size);
-        at[size] = '\r';
-        at[size + 1] = '\n';
-        file.end += size + 2;
-        return true;
+    if (size == 0 || std::memchr(text.data(), '\n', size) == nullptr) {
+        if (char *at = ReserveOutput(file, size + 2)) {
+            if (size > 0) std::memcpy(at, text.data(), size);
+            at[size] = '\r';
+            at[size + 1] = '\n';
+            CommitOutput(file, at + size + 2);
+            return true;
+        }
     }
+    if (!CanWrite(file)) return false;
     PutText(file, text);
     Put(file, "\r\n", 2);
     return !file.failed;
@@ -669,10 +665,6 @@ char *PutNonFinite(char *at, uint64_t bits) {
     return PutBytes(at, form);
 }
 
-}  // namespace
-
-namespace {
-
 // PutDouble for every value its quick way does not take.
 [[gnu::noinline]] char *PutAnyDouble(char *at, double value) {
     uint64_t bits = std::bit_cast<uint64_t>(value);
@@ -760,8 +752,6 @@ void FormatText(std::string &out, std::string_view pattern,
 // ---------------------------------------------------------------- scanning
 
 namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 const char *SkipWhiteSpace(const char *next, const char *last) {
     while (next < last && IsWhiteSpace(*next)) ++next;

@@ -61,6 +61,10 @@ bool ReadLineView(TextFile &file, std::string &line, std::string_view &text);
 bool WriteText(TextFile &file, std::string_view text);
 // Writes text followed by a line end: the same bytes as WriteText(text + "\n").
 bool WriteLine(TextFile &file, std::string_view text);
+// True while file is open for writing and nothing has failed on it.
+inline bool CanWrite(const TextFile &file) {
+    return file.fd >= 0 && file.writable && !file.failed;
+}
 // ReserveOutput's way when the buffer lacks the room or the file cannot be
 // written.
 char *ReserveOutputAfterFlush(TextFile &file, size_t count);
@@ -69,7 +73,7 @@ char *ReserveOutputAfterFlush(TextFile &file, size_t count);
 // cannot be written or count exceeds the buffer. The bytes written there
 // become output with CommitOutput; no LF is translated.
 inline char *ReserveOutput(TextFile &file, size_t count) {
-    if (file.fd >= 0 && file.writable && !file.failed && count <= file.buffer.size() - file.end)
+    if (CanWrite(file) && count <= file.buffer.size() - file.end)
         return file.buffer.data() + file.end;
     return ReserveOutputAfterFlush(file, count);
 }
@@ -89,6 +93,8 @@ bool Close(TextFile &file);
 inline bool IsWhiteSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
+// The decimal digits "0" to "9".
+inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // Moves pos past the white space that stands there.
 inline void SkipWhiteSpace(std::string_view text, size_t &pos) {
     while (pos < text.size() && IsWhiteSpace(text[pos])) ++pos;

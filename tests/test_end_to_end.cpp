@@ -90,13 +90,10 @@ int32_t Convert(const std::string &in, const std::string &out, const char *label
                      flags);
 }
 
+// The standard output of a shell command, whatever its status.
 std::string Shell(const std::string &command) {
     std::string output;
-    FILE *pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return output;
-    char buffer[4096];
-    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, got);
-    ::pclose(pipe);
+    RunCommand(command, output);
     return output;
 }
 

@@ -60,21 +60,6 @@ const std::string kList =
 const std::string kOld = "old destination";
 const std::string kOldMid = "old companion";
 
-// Runs body in a child process and gives its exit code; -1 when the child
-// did not exit normally. Unprivileged children drop root's rights first, so
-// that folder and file rights bite also when the tests run as root.
-int InChild(const std::function<int()> &body, bool unprivileged) {
-    pid_t child = ::fork();
-    if (child == 0) {
-        if (unprivileged && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(100);
-        ::_exit(body());
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 // Names in folder that begin with prefix.
 std::vector<std::string> Named(const fs::path &folder, const std::string &prefix) {
     std::vector<std::string> names;

@@ -224,14 +224,11 @@ TEST_F(RunTest, CallerFlagsOtherThanRelaxAndVerboseAreDropped) {
 // Runs KavroformEx in a child process without root's rights, so that
 // folder permissions bite also when the tests run as root.
 int32_t RunUnprivileged(const std::string &in, const std::string &out, const std::string &list) {
-    pid_t child = ::fork();
-    if (child == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(100);
-        ::_exit(KavroformEx(in.c_str(), out.c_str(), "geo_wgs84", list.c_str(), 0, nullptr));
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return InChild(
+        [&] {
+            return KavroformEx(in.c_str(), out.c_str(), "geo_wgs84", list.c_str(), 0, nullptr);
+        },
+        true);
 }
 
 TEST_F(RunTest, AFailedFinalCopyLeavesTheDestinationAsItWas) {

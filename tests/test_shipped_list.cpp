@@ -22,6 +22,7 @@
 namespace {
 
 using testing_support::ReadFile;
+using testing_support::RunCommand;
 using testing_support::ScratchDir;
 using testing_support::WriteFile;
 
@@ -304,17 +305,6 @@ TEST(ShippedList, LibraryLabelsNameTheirEpsgSystems) {
                 << " where PROJ gives " << s.points[p].x << " " << s.points[p].y;
         }
     }
-}
-
-// Runs a command; its standard output, and whether it ended with status 0.
-bool RunCommand(const std::string &command, std::string &output) {
-    output.clear();
-    FILE *pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return false;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-    return ::pclose(pipe) == 0;
 }
 
 // One MIF per record, with the record's clause and a point of its area.

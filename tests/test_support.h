@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -94,5 +97,32 @@ inline int RecordMessage(const char *message) {
 }
 
 inline void ResetMessages() { Messages() = MessageLog{}; }
+
+// Runs a shell command; its standard output, and whether it ended with
+// status 0.
+inline bool RunCommand(const std::string &command, std::string &output) {
+    output.clear();
+    FILE *pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return false;
+    char buffer[4096];
+    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        output.append(buffer, got);
+    return ::pclose(pipe) == 0;
+}
+
+// Runs body in a child process and gives its exit code; -1 when the child
+// did not exit normally. Unprivileged children drop root's rights first, so
+// that folder and file rights bite also when the tests run as root.
+inline int InChild(const std::function<int()> &body, bool unprivileged) {
+    pid_t child = ::fork();
+    if (child == 0) {
+        if (unprivileged && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(100);
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 }  // namespace testing_support
