@@ -6,13 +6,14 @@ configured with -DKAVRO_BENCH=ON, generates the drawings (1,000,000 pairs by
 default, ETRS89 / UTM zone 32N), and converts them to geo_wgs84 with the
 shipped projection list. Every comparison is paired: the two programs run
 in turn (A, B, A, B ...) in one call, so that both see the same load on the
-machine; the table shows the median wall time of each, the ratio of the
-medians, and the median of the per-pair ratios. Peak memory is the largest
+machine, and on one processor (--cpu); the table shows the median wall
+time of each, the ratio of the medians, and the median of the per-pair
+ratios. Peak memory is the largest
 resident set of each run, as the kernel reports it to the parent (what
 /usr/bin/time -f %M shows).
 
-    python3 bench/run_bench.py --build build-perf [--pairs N] [--runs N]
-        [--ogr-runs N] [--no-ogr] [--memory]
+    python3 bench/run_bench.py --build build-bench [--pairs N] [--runs N]
+        [--ogr-runs N] [--no-ogr] [--memory] [--cpu N]
 
 --memory adds the 10,000,000-pair drawings (mixed, and a single Pline of
 10,000,000 points) for the peak memory target.
@@ -29,13 +30,14 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 
-def run(command, stdout_path=None, outputs=()):
+def run(command, stdout_path=None, outputs=(), cpu=None):
     """Runs command once; gives (wall seconds, peak resident KiB, CPU seconds).
 
     The files in outputs (and stdout_path) are removed before the clock
     starts, so that every program writes its output afresh: none of them
     pays for freeing the blocks of the previous run's output, and none is
-    spared it by a truncation done outside its time."""
+    spared it by a truncation done outside its time. cpu, when given, is
+    the one processor the program may run on."""
     for path in outputs + ((stdout_path,) if stdout_path else ()):
         try:
             os.remove(path)
@@ -44,7 +46,9 @@ def run(command, stdout_path=None, outputs=()):
     out = open(stdout_path, "wb") if stdout_path else subprocess.DEVNULL
     try:
         start = time.perf_counter()
-        process = subprocess.Popen(command, stdout=out, stderr=subprocess.DEVNULL)
+        pin = (lambda: os.sched_setaffinity(0, {cpu})) if cpu is not None else None
+        process = subprocess.Popen(command, stdout=out, stderr=subprocess.DEVNULL,
+                                   preexec_fn=pin)
         _, status, usage = os.wait4(process.pid, 0)
         wall = time.perf_counter() - start
     finally:
@@ -56,14 +60,18 @@ def run(command, stdout_path=None, outputs=()):
     return wall, usage.ru_maxrss, usage.ru_utime + usage.ru_stime
 
 
-def paired(a, b, runs):
-    """Runs a and b in turn, runs times each, after one warm-up of each."""
-    run(*a)
-    run(*b)
+def paired(a, b, runs, processor):
+    """Runs a and b in turn, runs times each, after one warm-up of each, all
+    on the one processor given. On a virtual machine one processor may be
+    much slower than another (on the machine of the figures in the README,
+    by 20% for KavroC and 45% for the C floor): runs left to land where the
+    scheduler puts them would compare the processors, not the programs."""
+    run(*a, cpu=processor)
+    run(*b, cpu=processor)
     times_a, times_b, mem_a, mem_b, cpu_a, cpu_b = [], [], [], [], [], []
     for _ in range(runs):
         for command, times, mem, cpu in ((a, times_a, mem_a, cpu_a), (b, times_b, mem_b, cpu_b)):
-            wall, rss, seconds = run(*command)
+            wall, rss, seconds = run(*command, cpu=processor)
             times.append(wall)
             mem.append(rss)
             cpu.append(seconds)
@@ -89,6 +97,9 @@ def main():
     parser.add_argument("--no-ogr", action="store_true")
     parser.add_argument("--memory", action="store_true")
     parser.add_argument("--keep", help="folder for the drawings (default: a temporary one)")
+    parser.add_argument("--cpu", type=int, default=min(os.sched_getaffinity(0)),
+                        help="the processor every timed run is pinned to (default: the first "
+                        "this process may use)")
     args = parser.parse_args()
 
     subprocess.run(["cmake", "-S", ROOT, "-B", args.build, "-DCMAKE_BUILD_TYPE=Release",
@@ -126,13 +137,13 @@ def main():
     rows = []
     for kind in ("mixed", "points"):
         stem = drawing(kind, args.pairs)
-        result = paired(kavro_command(stem), floor_command(stem), args.runs)
+        result = paired(kavro_command(stem), floor_command(stem), args.runs, args.cpu)
         rows.append(("%s %d" % (kind, args.pairs), "C floor", result))
         if ogr2ogr and not args.no_ogr:
-            result = paired(ogr_command(stem), kavro_command(stem), args.ogr_runs)
+            result = paired(ogr_command(stem), kavro_command(stem), args.ogr_runs, args.cpu)
             rows.append(("%s %d" % (kind, args.pairs), "ogr2ogr", result))
     stem = drawing("empty", 0)
-    rows.append(("empty", "C floor", paired(kavro_command(stem), floor_command(stem), args.runs)))
+    rows.append(("empty", "C floor", paired(kavro_command(stem), floor_command(stem), args.runs, args.cpu)))
 
     print("%-16s %-26s %10s %10s %7s %9s %8s %11s %11s" % (
         "drawing", "A / B", "A median", "B median", "A/B", "pair A/B", "CPU A/B", "A peak",
@@ -155,7 +166,8 @@ def main():
             print("%-28s %9.1fMiB %11.3f" % ("%s %d" % (kind, pairs), peak / 1024, peak / base))
 
     print()
-    print("machine: %s, %d cores; %s" % (cpu_name(), os.cpu_count(), time.strftime("%Y-%m-%d")))
+    print("machine: %s, %d cores; timed runs on processor %d; %s" % (
+        cpu_name(), os.cpu_count(), args.cpu, time.strftime("%Y-%m-%d")))
     if not args.keep:
         shutil.rmtree(work)
 
